@@ -1,0 +1,79 @@
+#include "testkit.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+static std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, (size_t)n);
+  return text;
+}
+
+ChildResult RunChild(const std::function<void()> &body) {
+  // Output goes through files, not pipes, so a chatty child can never block on a full pipe.
+  FILE *outFile = tmpfile();
+  FILE *errFile = tmpfile();
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fileno(outFile), 1);
+    dup2(fileno(errFile), 2);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    body();
+    fflush(nullptr);
+    _exit(99);
+  }
+  ChildResult result;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exited = WIFEXITED(status);
+  if (result.exited) result.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  lseek(fileno(outFile), 0, SEEK_SET);
+  lseek(fileno(errFile), 0, SEEK_SET);
+  result.out = ReadAll(fileno(outFile));
+  result.err = ReadAll(fileno(errFile));
+  fclose(outFile);
+  fclose(errFile);
+  return result;
+}
+
+ScopedTempDir::ScopedTempDir() {
+  previous_ = fs::current_path().string();
+  std::string pattern = (fs::temp_directory_path() / "tunemill-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
+  path_ = pattern;
+  fs::current_path(path_);
+}
+
+ScopedTempDir::~ScopedTempDir() {
+  fs::current_path(previous_);
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::string ReadWholeFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteWholeFile(const std::string &path, const std::string &bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+bool FileExists(const std::string &path) { return fs::exists(fs::symlink_status(path)); }

@@ -1,0 +1,36 @@
+// Shared test helpers: child processes for fatal paths, a private working folder, file access.
+#pragma once
+
+#include <functional>
+#include <string>
+
+struct ChildResult {
+  bool exited = false;  // false when the child was killed by a signal
+  int exitCode = -1;
+  int signal = 0;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs `body` in a forked child and waits for it. The child has no display (DISPLAY and WAYLAND_DISPLAY
+// unset), so a fatal error's message box goes to standard error instead of waiting for a click. A body
+// that returns ends the child with exit code 99.
+ChildResult RunChild(const std::function<void()> &body);
+
+// A fresh temporary folder that is the working directory while the object lives.
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ~ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir &) = delete;
+  ScopedTempDir &operator=(const ScopedTempDir &) = delete;
+  const std::string &path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string previous_;
+};
+
+std::string ReadWholeFile(const std::string &path);
+void WriteWholeFile(const std::string &path, const std::string &bytes);
+bool FileExists(const std::string &path);
