@@ -1,0 +1,99 @@
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "shell/shell.h"
+#include "shell/winmain.h"
+
+SETUP_OPTIONS SetupOptions = {0, 0, 0, 0, 0, 0, 0, 0.0f, 1, 1};
+PlatformWindow *MainWindow = nullptr;
+c_GLDRIVER *GlDriver = nullptr;
+int32_t AppActive = 1;
+
+// =========================================================================================================
+// [SECTION] Setup dialog rules
+
+static void SetChecked(SETUP_CONTROLS *controls, int id, int checked) {
+  for (int i = 0; i < SETUP_TOGGLE_COUNT; i++)
+    if (kSetupToggleIds[i] == id) controls->Checked[i] = (uint8_t)(checked ? 1 : 0);
+}
+
+int SetupIsChecked(const SETUP_CONTROLS *controls, int id) {
+  for (int i = 0; i < SETUP_TOGGLE_COUNT; i++)
+    if (kSetupToggleIds[i] == id) return controls->Checked[i];
+  return 0;
+}
+
+void SetupFormatBrightness(char *text, size_t size) {
+  // Rounded, not truncated: 0.57f x 100 is 56.99..., and a refill must show the value that was typed.
+  snprintf(text, size, "%i", (int)lround((double)SetupOptions.Brightness * 100.0));
+}
+
+int SetupParseBrightness(const char *text) {
+  // The "%i" reading (optional white space, sign, decimal, 0 octal or 0x hexadecimal, trailing text
+  // ignored), with numbers beyond the range of a long read as out of range rather than undefined.
+  const char *start = text;
+  while (*start == ' ' || *start == '\t' || *start == '\n' || *start == '\r' || *start == '\v' || *start == '\f')
+    start++;
+  char *end = nullptr;
+  long long number = strtoll(start, &end, 0);
+  if (end == start) return 0;
+  double value = (double)number * 0.01;
+  if (value < 0.0 || value > 1.0) return 0;
+  SetupOptions.Brightness = (float)value;
+  return 1;
+}
+
+void SetupDialogInit(SETUP_CONTROLS *controls) {
+  memset(controls, 0, sizeof *controls);
+  SetChecked(controls, SETUP_ID_MODE_1024, 1);
+  SetChecked(controls, SETUP_ID_COLOR_32, 1);
+  SetChecked(controls, SETUP_ID_DEPTH_24, 1);
+  SetChecked(controls, SETUP_ID_BACKFACE_CULL, 1);
+  SetChecked(controls, SETUP_ID_RENORMALIZE, 1);
+  SetupOptions.Brightness = 0.0f;
+  SetupFormatBrightness(controls->BrightnessText, sizeof controls->BrightnessText);
+}
+
+int SetupDialogCommand(SETUP_CONTROLS *controls, int id) {
+  // The box holds at most 31 characters for the reading, whatever the control keeps.
+  char text[32];
+  memset(text, 0, sizeof text);
+  strncpy(text, controls->BrightnessText, sizeof text - 1);
+  if (!SetupParseBrightness(text))
+    SetupFormatBrightness(controls->BrightnessText, sizeof controls->BrightnessText);
+
+  static const int kModeIds[4] = {SETUP_ID_MODE_320, SETUP_ID_MODE_640, SETUP_ID_MODE_800, SETUP_ID_MODE_1024};
+  static const int32_t kModeWidths[4] = {320, 640, 800, 1024};
+  static const int32_t kModeHeights[4] = {240, 480, 600, 768};
+  for (int i = 0; i < 4; i++) {
+    if (SetupIsChecked(controls, kModeIds[i])) {
+      SetupOptions.Width = kModeWidths[i];
+      SetupOptions.Height = kModeHeights[i];
+    }
+  }
+  if (SetupIsChecked(controls, SETUP_ID_COLOR_32)) SetupOptions.ColorBits = 32;
+  if (SetupIsChecked(controls, SETUP_ID_COLOR_16)) SetupOptions.ColorBits = 16;
+  if (SetupIsChecked(controls, SETUP_ID_DEPTH_16)) SetupOptions.ZBufferBits = 16;
+  if (SetupIsChecked(controls, SETUP_ID_DEPTH_24)) SetupOptions.ZBufferBits = 32;
+  SetupOptions.BackFaceCull = SetupIsChecked(controls, SETUP_ID_BACKFACE_CULL);
+  SetupOptions.UseSSE = SetupIsChecked(controls, SETUP_ID_USE_SSE);
+  SetupOptions.ReNormalize = SetupIsChecked(controls, SETUP_ID_RENORMALIZE);
+  SetupOptions.ForceVideoMode = SetupIsChecked(controls, SETUP_ID_NO_FORCE) ? 0 : 1;
+
+  if (id == SETUP_ID_OK) {
+    SetupOptions.Accepted = 1;
+    return 1;
+  }
+  if (id == SETUP_ID_CANCEL) {
+    SetupOptions.Accepted = 0;
+    return 1;
+  }
+  return 0;
+}
+
+int32_t SetupDriverFlags() {
+  return SetupOptions.ZBufferBits == 32 ? (SETUP_FLAG_DOUBLEBUFFER | SETUP_FLAG_DEPTH24)
+                                        : SETUP_FLAG_DOUBLEBUFFER;
+}

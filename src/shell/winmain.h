@@ -1,0 +1,57 @@
+// The shell's own pieces behind the entry point: the setup dialog's template, procedure and rules, and the
+// main window's procedure. The rules are plain functions over the controls' state, so they run without a
+// window. Main thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+
+// Control ids of the setup dialog "DIALOG_1".
+enum {
+  SETUP_ID_OK = 1,
+  SETUP_ID_CANCEL = 2,
+  SETUP_ID_MODE_320 = 100,
+  SETUP_ID_MODE_640 = 101,
+  SETUP_ID_MODE_800 = 102,
+  SETUP_ID_MODE_1024 = 103,
+  SETUP_ID_COLOR_32 = 104,
+  SETUP_ID_COLOR_16 = 105,
+  SETUP_ID_DEPTH_16 = 106,
+  SETUP_ID_DEPTH_24 = 107,
+  SETUP_ID_BACKFACE_CULL = 108,
+  SETUP_ID_RENORMALIZE = 111,
+  SETUP_ID_BRIGHTNESS = 116,
+  SETUP_ID_USE_SSE = 666,
+  SETUP_ID_NO_FORCE = 999,
+};
+
+// The graphics driver's flags word: 8 asks for a double-buffered format, 32 for a 24-bit depth buffer.
+enum { SETUP_FLAG_DOUBLEBUFFER = 8, SETUP_FLAG_DEPTH24 = 32 };
+
+// Every radio button and check box, in the order of SETUP_CONTROLS::Checked.
+enum { SETUP_TOGGLE_COUNT = 12 };
+static const int kSetupToggleIds[SETUP_TOGGLE_COUNT] = {
+    SETUP_ID_MODE_320, SETUP_ID_MODE_640,      SETUP_ID_MODE_800,   SETUP_ID_MODE_1024,
+    SETUP_ID_COLOR_32, SETUP_ID_COLOR_16,      SETUP_ID_DEPTH_16,   SETUP_ID_DEPTH_24,
+    SETUP_ID_BACKFACE_CULL, SETUP_ID_RENORMALIZE, SETUP_ID_USE_SSE, SETUP_ID_NO_FORCE};
+
+// What the dialog's controls hold at one moment.
+struct SETUP_CONTROLS {
+  char BrightnessText[32];
+  uint8_t Checked[SETUP_TOGGLE_COUNT];  // 1 when checked
+};
+
+// Dialog initialisation: the default choices, Brightness 0.0, the box showing "0".
+void SetupDialogInit(SETUP_CONTROLS *controls);
+// One command from control `id` (any click or edit change): reads the brightness box, refilling it with the
+// last valid value when it holds no number in 0..100, reads every toggle into SetupOptions, and sets
+// Accepted for OK and Cancel. Returns 1 when the command ends the dialog.
+int SetupDialogCommand(SETUP_CONTROLS *controls, int id);
+// 1 and SetupOptions.Brightness = number / 100 when `text` begins with a "%i" number from 0 to 100.
+int SetupParseBrightness(const char *text);
+// The brightness box's text for the current SetupOptions.Brightness.
+void SetupFormatBrightness(char *text, size_t size);
+int SetupIsChecked(const SETUP_CONTROLS *controls, int id);
+// The driver's flags word: double-buffered, with the 24-bit depth request when ZBufferBits is 32.
+int32_t SetupDriverFlags();
