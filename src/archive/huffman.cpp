@@ -1,0 +1,298 @@
+#include <cstring>
+
+#include "archive/archive.h"
+
+// =========================================================================================================
+// [SECTION] Code tree
+
+namespace {
+
+const int kEndSymbol = 256;
+const int kSymbolCount = 257;
+const int kMaxNodes = 2 * kSymbolCount - 1;
+
+struct HUFF_NODE {
+  int32_t weight;
+  int32_t symbol;  // 0..256 for a leaf, -1 for an internal node
+  uint32_t index;
+  HUFF_NODE *child0;
+  HUFF_NODE *child1;
+  HUFF_NODE *parent;
+};
+
+struct HUFF_TREE {
+  HUFF_NODE nodes[kMaxNodes];
+  uint8_t active[kMaxNodes];
+  int nodeCount;
+  HUFF_NODE *root;
+  HUFF_NODE *leaf[kSymbolCount];
+};
+
+HUFF_TREE sTree;
+
+// Smallest active weight; among equal weights the highest index. Packed blocks only decode when the
+// decoder merges in exactly the order the packer did, so this tie rule is part of the format.
+HUFF_NODE *TakeLightest(HUFF_TREE *tree) {
+  int32_t best = 0x7FFFFFFF;
+  int pick = -1;
+  for (int i = 0; i < tree->nodeCount; i++) {
+    if (tree->active[i] && tree->nodes[i].weight <= best) {
+      best = tree->nodes[i].weight;
+      pick = i;
+    }
+  }
+  // While fewer than 2n - 1 nodes exist at least two are active, and every weight is at most the start
+  // value, so a node is always found.
+  tree->active[pick] = 0;
+  return &tree->nodes[pick];
+}
+
+void BuildTree(HUFF_TREE *tree, const uint32_t counts[256]) {
+  memset(tree, 0, sizeof *tree);
+  int leaves = 0;
+  for (int s = 0; s < kSymbolCount; s++) {
+    uint32_t count = s == kEndSymbol ? 1 : counts[s];
+    if (!count) continue;
+    HUFF_NODE *node = &tree->nodes[leaves];
+    node->weight = (int32_t)count;
+    node->symbol = s;
+    node->index = (uint32_t)leaves;
+    tree->active[leaves] = 1;
+    tree->leaf[s] = node;
+    leaves++;
+  }
+  tree->nodeCount = leaves;
+  while (tree->nodeCount < 2 * leaves - 1) {
+    HUFF_NODE *a = TakeLightest(tree);
+    HUFF_NODE *b = TakeLightest(tree);
+    HUFF_NODE *node = &tree->nodes[tree->nodeCount];
+    // Counts from a damaged block may overflow; the sum wraps as 32-bit arithmetic does, identically in
+    // packer and decoder.
+    node->weight = (int32_t)((uint32_t)a->weight + (uint32_t)b->weight);
+    node->symbol = -1;
+    node->index = (uint32_t)tree->nodeCount;
+    node->child0 = a;
+    node->child1 = b;
+    a->parent = node;
+    b->parent = node;
+    tree->active[tree->nodeCount] = 1;
+    tree->nodeCount++;
+  }
+  tree->root = &tree->nodes[tree->nodeCount - 1];
+}
+
+uint32_t ReadLE32(const unsigned char *p) {
+  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+uint64_t ReadLE64(const unsigned char *p) {
+  uint64_t value;
+  memcpy(&value, p, 8);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  value = __builtin_bswap64(value);
+#endif
+  return value;
+}
+
+// =========================================================================================================
+// [SECTION] Decoder
+
+// Each table slot holds what the next kTableBits stream bits decode to from the root: up to four whole
+// byte symbols (low 32 bits, first symbol lowest), their count (bits 32..39) and the bits they take
+// (bits 40..47). A count of 0 means the first code is longer than the table or is the end symbol; the
+// plain walk handles those.
+const int kTableBits = 12;
+const uint32_t kTableMask = (1u << kTableBits) - 1;
+uint64_t sTable[1u << kTableBits];
+
+void BuildTable(const HUFF_TREE *tree) {
+  for (uint32_t pattern = 0; pattern <= kTableMask; pattern++) {
+    const HUFF_NODE *node = tree->root;
+    uint32_t symbols = 0, count = 0, used = 0;
+    for (int bit = 0; bit < kTableBits; bit++) {
+      node = (pattern >> bit) & 1 ? node->child1 : node->child0;
+      if (node->symbol < 0) continue;
+      if (node->symbol == kEndSymbol) break;
+      symbols |= (uint32_t)node->symbol << (8 * count);
+      count++;
+      used = (uint32_t)bit + 1;
+      if (count == 4) break;
+      node = tree->root;
+    }
+    sTable[pattern] = symbols | (uint64_t)count << 32 | (uint64_t)used << 40;
+  }
+}
+
+// The stream as the plain walk sees it: bit `position` counted from the first bit after the count table,
+// with zeros past the end of the block.
+struct BIT_STREAM {
+  const unsigned char *bytes;
+  uint64_t size;
+  uint64_t position;
+};
+
+int WalkOneSymbol(const HUFF_TREE *tree, BIT_STREAM *stream) {
+  const HUFF_NODE *node = tree->root;
+  while (node->symbol < 0) {
+    uint64_t byte = stream->position >> 3;
+    int bit = byte < stream->size ? (stream->bytes[byte] >> (stream->position & 7)) & 1 : 0;
+    stream->position++;
+    node = bit ? node->child1 : node->child0;
+  }
+  return node->symbol;
+}
+
+}  // namespace
+
+uint32_t HuffDecode(const unsigned char *block, uint32_t blockSize, unsigned char *output, uint32_t outputSize) {
+  uint32_t counts[256];
+  unsigned char table[kHuffCountTableSize] = {};
+  if (blockSize) memcpy(table, block, blockSize < kHuffCountTableSize ? blockSize : kHuffCountTableSize);
+  for (int i = 0; i < 256; i++) counts[i] = ReadLE32(table + 4 * i);
+  BuildTree(&sTree, counts);
+  // Only the end symbol: empty data, and no bit is taken.
+  if (sTree.root->symbol >= 0) return 0;
+
+  BIT_STREAM stream = {nullptr, 0, 0};
+  if (blockSize > kHuffCountTableSize) {
+    stream.bytes = block + kHuffCountTableSize;
+    stream.size = blockSize - kHuffCountTableSize;
+  }
+  uint32_t written = 0;
+
+  // Large inputs leave the plain walk to the table for all but long codes and the last few bytes.
+  if (stream.size >= 64 && outputSize >= 64) {
+    BuildTable(&sTree);
+    // Four lookups take at most 48 bits, within the 57 a load guarantees; each writes four bytes.
+    while ((stream.position >> 3) + 8 <= stream.size && outputSize - written >= 16) {
+      uint64_t bits = ReadLE64(stream.bytes + (stream.position >> 3)) >> (stream.position & 7);
+      int lookups = 0;
+      for (; lookups < 4; lookups++) {
+        uint64_t slot = sTable[bits & kTableMask];
+        uint32_t count = (uint32_t)(slot >> 32) & 0xFF;
+        if (!count) break;
+        uint32_t symbols = (uint32_t)slot;
+        memcpy(output + written, &symbols, 4);
+        written += count;
+        uint32_t used = (uint32_t)(slot >> 40) & 0xFF;
+        bits >>= used;
+        stream.position += used;
+      }
+      if (lookups == 4) continue;
+      int symbol = WalkOneSymbol(&sTree, &stream);
+      if (symbol == kEndSymbol) return written;
+      output[written++] = (unsigned char)symbol;
+    }
+  }
+
+  for (;;) {
+    int symbol = WalkOneSymbol(&sTree, &stream);
+    if (symbol == kEndSymbol) return written;
+    if (written == outputSize) return outputSize + 1;
+    output[written++] = (unsigned char)symbol;
+  }
+}
+
+// =========================================================================================================
+// [SECTION] Encoder
+
+namespace {
+
+// Code bits in stream order (the bit nearest the root first), up to 256 bits for the deepest tree.
+struct HUFF_CODE {
+  uint32_t length;
+  uint64_t bits[4];
+};
+
+HUFF_CODE sCodes[kSymbolCount];
+
+void CountBytes(const unsigned char *source, uint32_t length, uint32_t counts[256]) {
+  memset(counts, 0, 256 * sizeof(uint32_t));
+  for (uint32_t i = 0; i < length; i++) counts[source[i]]++;
+}
+
+void BuildCodes(const HUFF_TREE *tree) {
+  memset(sCodes, 0, sizeof sCodes);
+  for (int s = 0; s < kSymbolCount; s++) {
+    const HUFF_NODE *leaf = tree->leaf[s];
+    if (!leaf) continue;
+    uint32_t depth = 0;
+    for (const HUFF_NODE *node = leaf; node->parent; node = node->parent) depth++;
+    HUFF_CODE &code = sCodes[s];
+    code.length = depth;
+    // Walking up gives the bits last to first.
+    uint32_t position = depth;
+    for (const HUFF_NODE *node = leaf; node->parent; node = node->parent) {
+      position--;
+      if (node == node->parent->child1) code.bits[position >> 6] |= (uint64_t)1 << (position & 63);
+    }
+  }
+}
+
+uint64_t StreamBits(const uint32_t counts[256]) {
+  uint64_t bits = sCodes[kEndSymbol].length;
+  for (int s = 0; s < 256; s++) bits += (uint64_t)counts[s] * sCodes[s].length;
+  return bits;
+}
+
+struct BIT_WRITER {
+  unsigned char *out;
+  uint64_t pending;
+  uint32_t pendingBits;
+};
+
+void PutBits(BIT_WRITER *writer, uint64_t bits, uint32_t count) {
+  writer->pending |= bits << writer->pendingBits;
+  writer->pendingBits += count;
+  while (writer->pendingBits >= 8) {
+    *writer->out++ = (unsigned char)writer->pending;
+    writer->pending >>= 8;
+    writer->pendingBits -= 8;
+  }
+}
+
+void PutCode(BIT_WRITER *writer, const HUFF_CODE &code) {
+  uint32_t left = code.length;
+  for (int word = 0; left; word++) {
+    uint64_t bits = code.bits[word];
+    for (uint32_t shift = 0; shift < 64 && left; shift += 32) {
+      uint32_t take = left < 32 ? left : 32;
+      PutBits(writer, (bits >> shift) & (((uint64_t)1 << take) - 1), take);
+      left -= take;
+    }
+  }
+}
+
+}  // namespace
+
+uint64_t HuffEncodedSize(const unsigned char *source, uint32_t length) {
+  uint32_t counts[256];
+  CountBytes(source, length, counts);
+  BuildTree(&sTree, counts);
+  BuildCodes(&sTree);
+  return kHuffCountTableSize + (StreamBits(counts) + 7) / 8;
+}
+
+uint32_t HuffEncode(const unsigned char *source, uint32_t length, unsigned char *destination,
+                    uint32_t destinationSize) {
+  uint32_t counts[256];
+  CountBytes(source, length, counts);
+  BuildTree(&sTree, counts);
+  BuildCodes(&sTree);
+  uint64_t size = kHuffCountTableSize + (StreamBits(counts) + 7) / 8;
+  if (size > destinationSize) return 0;
+
+  for (int s = 0; s < 256; s++) {
+    unsigned char *p = destination + 4 * s;
+    p[0] = (unsigned char)counts[s];
+    p[1] = (unsigned char)(counts[s] >> 8);
+    p[2] = (unsigned char)(counts[s] >> 16);
+    p[3] = (unsigned char)(counts[s] >> 24);
+  }
+  BIT_WRITER writer = {destination + kHuffCountTableSize, 0, 0};
+  for (uint32_t i = 0; i < length; i++) PutCode(&writer, sCodes[source[i]]);
+  PutCode(&writer, sCodes[kEndSymbol]);
+  // The final byte is padded with zero bits.
+  if (writer.pendingBits) PutBits(&writer, 0, 8 - writer.pendingBits);
+  return (uint32_t)size;
+}
