@@ -3,6 +3,7 @@
 // Main thread only; nothing here is reentrant.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -63,6 +64,14 @@ const uint32_t kResourceMagic = 0x666;
 const uint32_t kResourceHeaderSize = 273;  // packed little-endian header in front of every member
 const uint32_t kResourceNameSize = 256;
 
+// Where the core takes the memory for directory records and decode buffers (zero-filled blocks). The
+// program uses the tracked allocator; tools that must not write the program's log bring their own.
+struct RESOURCE_MEMORY {
+  void *(*allocate)(size_t size, int line, const char *file);
+  void (*release)(void *pointer, int line, const char *file);
+};
+extern const RESOURCE_MEMORY kTrackedResourceMemory;
+
 // The message of a status; RESOURCE_NOT_FOUND's text holds one "%s" for the requested name.
 const char *ResourceMessage(RESOURCE_STATUS status);
 
@@ -71,10 +80,10 @@ FILE *OpenResourceFile(const char *fileName);
 
 // Builds the directory of the archive from the stream's current position to its end. The members must
 // tile that range exactly. On failure *list is left empty and nothing stays allocated.
-RESOURCE_STATUS ScanResource(FILE *archive, RESOURCE_ENTRY **list);
+RESOURCE_STATUS ScanResource(FILE *archive, RESOURCE_ENTRY **list, const RESOURCE_MEMORY &memory);
 
 // Frees every record and empties the list.
-void FreeResourceList(RESOURCE_ENTRY **list);
+void FreeResourceList(RESOURCE_ENTRY **list, const RESOURCE_MEMORY &memory);
 
 // Same length, and equal characters after upper-casing a-z, with '/' and '\' counted as one character.
 // `entryName` is a header's 256-byte name field.
@@ -85,7 +94,8 @@ const RESOURCE_ENTRY *FindResource(const RESOURCE_ENTRY *list, const char *name)
 
 // Writes the member's contents to `out` (which the caller flushes and closes). A packed member must
 // decode to exactly unpackedSize bytes.
-RESOURCE_STATUS ExtractResource(FILE *archive, const RESOURCE_ENTRY *entry, FILE *out);
+RESOURCE_STATUS ExtractResource(FILE *archive, const RESOURCE_ENTRY *entry, FILE *out,
+                                const RESOURCE_MEMORY &memory);
 
 // Creates `path` for binary writing without ever following or writing through a symbolic link there: what
 // sits at the name is unlinked and a fresh file is created exclusively. Null on failure.

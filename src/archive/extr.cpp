@@ -48,7 +48,8 @@ RESOURCE_STATUS CopyStored(FILE *archive, uint32_t size, FILE *out) {
   return RESOURCE_OK;
 }
 
-RESOURCE_STATUS CopyPacked(FILE *archive, const RESOURCE_ENTRY *entry, FILE *out) {
+RESOURCE_STATUS CopyPacked(FILE *archive, const RESOURCE_ENTRY *entry, FILE *out,
+                           const RESOURCE_MEMORY &memory) {
   // Every byte symbol takes at least one stream bit and the zeros past the block's end can add at most
   // one symbol before the end symbol, so a larger size can never decode; refusing it here keeps a damaged
   // header from asking for gigabytes.
@@ -56,24 +57,26 @@ RESOURCE_STATUS CopyPacked(FILE *archive, const RESOURCE_ENTRY *entry, FILE *out
   if (entry->unpackedSize > 8 * streamBytes + 8) return RESOURCE_HUFF_ERROR;
 
   unsigned char *block = nullptr;
-  if (entry->storedSize) block = (unsigned char *)TrackedAlloc(entry->storedSize, __LINE__, "extr");
+  if (entry->storedSize) block = (unsigned char *)memory.allocate(entry->storedSize, __LINE__, "extr");
   if (fread(block, 1, entry->storedSize, archive) != entry->storedSize) {
-    TrackedFree(block, __LINE__, "extr");
+    if (block) memory.release(block, __LINE__, "extr");
     return RESOURCE_EXTRACT_ERROR;
   }
   unsigned char *output = nullptr;
-  if (entry->unpackedSize) output = (unsigned char *)TrackedAlloc(entry->unpackedSize, __LINE__, "extr");
+  if (entry->unpackedSize) output = (unsigned char *)memory.allocate(entry->unpackedSize, __LINE__, "extr");
   RESOURCE_STATUS status = RESOURCE_OK;
   if (HuffDecode(block, entry->storedSize, output, entry->unpackedSize) != entry->unpackedSize)
     status = RESOURCE_HUFF_ERROR;
   else if (fwrite(output, 1, entry->unpackedSize, out) != entry->unpackedSize)
     status = RESOURCE_EXTRACT_ERROR;
-  if (block) TrackedFree(block, __LINE__, "extr");
-  if (output) TrackedFree(output, __LINE__, "extr");
+  if (block) memory.release(block, __LINE__, "extr");
+  if (output) memory.release(output, __LINE__, "extr");
   return status;
 }
 
 }  // namespace
+
+const RESOURCE_MEMORY kTrackedResourceMemory = {TrackedAlloc, TrackedFree};
 
 const char *ResourceMessage(RESOURCE_STATUS status) {
   switch (status) {
@@ -100,7 +103,7 @@ FILE *OpenResourceFile(const char *fileName) {
   return file;
 }
 
-RESOURCE_STATUS ScanResource(FILE *archive, RESOURCE_ENTRY **list) {
+RESOURCE_STATUS ScanResource(FILE *archive, RESOURCE_ENTRY **list, const RESOURCE_MEMORY &memory) {
   *list = nullptr;
   off_t start = ftello(archive);
   if (start < 0 || fseeko(archive, 0, SEEK_END) != 0) return RESOURCE_READ_ERROR;
@@ -115,14 +118,14 @@ RESOURCE_STATUS ScanResource(FILE *archive, RESOURCE_ENTRY **list) {
     unsigned char header[kResourceHeaderSize];
     if (position > (uint64_t)size || fseeko(archive, (off_t)position, SEEK_SET) != 0 ||
         fread(header, 1, kResourceHeaderSize, archive) != kResourceHeaderSize) {
-      FreeResourceList(list);
+      FreeResourceList(list, memory);
       return RESOURCE_READ_ERROR;
     }
     if (ReadLE32(header) != kResourceMagic) {
-      FreeResourceList(list);
+      FreeResourceList(list, memory);
       return RESOURCE_FORMAT_ERROR;
     }
-    RESOURCE_ENTRY *entry = (RESOURCE_ENTRY *)TrackedAlloc(sizeof(RESOURCE_ENTRY), __LINE__, "extr");
+    RESOURCE_ENTRY *entry = (RESOURCE_ENTRY *)memory.allocate(sizeof(RESOURCE_ENTRY), __LINE__, "extr");
     memcpy(entry->name, header + 4, kResourceNameSize);
     entry->storedSize = ReadLE32(header + 261);
     entry->unpackedSize = ReadLE32(header + 265);
@@ -138,10 +141,10 @@ RESOURCE_STATUS ScanResource(FILE *archive, RESOURCE_ENTRY **list) {
   return RESOURCE_OK;
 }
 
-void FreeResourceList(RESOURCE_ENTRY **list) {
+void FreeResourceList(RESOURCE_ENTRY **list, const RESOURCE_MEMORY &memory) {
   while (*list) {
     RESOURCE_ENTRY *next = (*list)->next;
-    TrackedFree(*list, __LINE__, "extr");
+    memory.release(*list, __LINE__, "extr");
     *list = next;
   }
 }
@@ -160,10 +163,11 @@ const RESOURCE_ENTRY *FindResource(const RESOURCE_ENTRY *list, const char *name)
   return nullptr;
 }
 
-RESOURCE_STATUS ExtractResource(FILE *archive, const RESOURCE_ENTRY *entry, FILE *out) {
+RESOURCE_STATUS ExtractResource(FILE *archive, const RESOURCE_ENTRY *entry, FILE *out,
+                                const RESOURCE_MEMORY &memory) {
   if (fseeko(archive, (off_t)entry->dataOffset, SEEK_SET) != 0) return RESOURCE_EXTRACT_ERROR;
   if (!entry->packed) return CopyStored(archive, entry->storedSize, out);
-  return CopyPacked(archive, entry, out);
+  return CopyPacked(archive, entry, out, memory);
 }
 
 FILE *CreateTempFile(const char *path) {
@@ -202,7 +206,7 @@ void OpenResource() {
   gResourceOpened = 1;
   FILE *archive = OpenResourceFile(gResourceFileName);
   if (!archive) ResourceFailure(__LINE__, RESOURCE_CANNOT_OPEN);
-  RESOURCE_STATUS status = ScanResource(archive, &gResourceList);
+  RESOURCE_STATUS status = ScanResource(archive, &gResourceList, kTrackedResourceMemory);
   if (status != RESOURCE_OK) ResourceFailure(__LINE__, status);
   fclose(archive);
 }
@@ -226,7 +230,7 @@ char *ExtractFile(const char *name) {
     snprintf(message, sizeof message, ResourceMessage(RESOURCE_NOT_FOUND), name);
     FatalError(__LINE__, "extr", message);
   }
-  RESOURCE_STATUS status = ExtractResource(archive, entry, out);
+  RESOURCE_STATUS status = ExtractResource(archive, entry, out, kTrackedResourceMemory);
   if (status != RESOURCE_OK) {
     fclose(out);
     ResourceFailure(__LINE__, status);
@@ -243,5 +247,5 @@ void ReleaseFile(char *path) {
 }
 
 void CloseResource() {
-  if (gResourceOpened) FreeResourceList(&gResourceList);
+  if (gResourceOpened) FreeResourceList(&gResourceList, kTrackedResourceMemory);
 }
