@@ -4,6 +4,7 @@
 #pragma once
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <cstdint>
 
 #include "support/misc.h"
@@ -83,15 +84,21 @@ class c_GLDRIVER {
                   float alpha);
 };
 
-// Extension entry points fetched by the constructor; null when the implementation has none.
+// Extension entry points fetched by the constructor; null when the implementation has none. Mesa's gl.h
+// declares functions of the same names, so the names are mapped onto the driver's pointers once the GL
+// headers are in (their include guards keep the prototypes from coming back).
 typedef void (*PFN_MULTITEXCOORD2FARB)(GLenum target, GLfloat s, GLfloat t);
 typedef void (*PFN_ACTIVETEXTUREARB)(GLenum texture);
 typedef void (*PFN_LOCKARRAYSEXT)(GLint first, GLsizei count);
 typedef void (*PFN_UNLOCKARRAYSEXT)();
-extern PFN_MULTITEXCOORD2FARB glMultiTexCoord2fARB;
-extern PFN_ACTIVETEXTUREARB glActiveTextureARB;
-extern PFN_LOCKARRAYSEXT glLockArraysEXT;
-extern PFN_UNLOCKARRAYSEXT glUnlockArraysEXT;
+extern PFN_MULTITEXCOORD2FARB gMultiTexCoord2fARB;
+extern PFN_ACTIVETEXTUREARB gActiveTextureARB;
+extern PFN_LOCKARRAYSEXT gLockArraysEXT;
+extern PFN_UNLOCKARRAYSEXT gUnlockArraysEXT;
+#define glMultiTexCoord2fARB gMultiTexCoord2fARB
+#define glActiveTextureARB gActiveTextureARB
+#define glLockArraysEXT gLockArraysEXT
+#define glUnlockArraysEXT gUnlockArraysEXT
 
 // Decoders (memory-in cores for the tests and fuzzers live in the graphics library's internal header).
 // Each returns 1 and fills `image` on success, 0 on failure with nothing left allocated.
