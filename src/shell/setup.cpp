@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "shell/shell.h"
+#include "platform/platform.h"
 #include "shell/winmain.h"
 
 SETUP_OPTIONS SetupOptions = {0, 0, 0, 0, 0, 0, 0, 0.0f, 1, 1};
@@ -96,4 +97,54 @@ int SetupDialogCommand(SETUP_CONTROLS *controls, int id) {
 int32_t SetupDriverFlags() {
   return SetupOptions.ZBufferBits == 32 ? (SETUP_FLAG_DOUBLEBUFFER | SETUP_FLAG_DEPTH24)
                                         : SETUP_FLAG_DOUBLEBUFFER;
+}
+
+// =========================================================================================================
+// [SECTION] Setup dialog
+
+static const PLATFORM_DIALOG_CONTROL kSetupControls[] = {
+    {SETUP_ID_CANCEL, DLG_PUSHBUTTON, "Cancel", 5, 10, 50, 20, 0},
+    {SETUP_ID_OK, DLG_DEFPUSHBUTTON, "OK", 5, 40, 50, 20, 0},
+    {200, DLG_GROUPBOX, "Video mode", 70, 5, 60, 70, 0},
+    {SETUP_ID_MODE_320, DLG_AUTORADIO, "320x240", 80, 15, 45, 10, 0},
+    {SETUP_ID_MODE_640, DLG_AUTORADIO, "640x480", 80, 30, 45, 10, 0},
+    {SETUP_ID_MODE_800, DLG_AUTORADIO, "800x600", 80, 45, 45, 10, 0},
+    {SETUP_ID_MODE_1024, DLG_AUTORADIO, "1024x768", 80, 60, 45, 10, 0},
+    {201, DLG_GROUPBOX, "Bytes per pixel", 135, 5, 60, 49, 0},
+    {SETUP_ID_COLOR_32, DLG_AUTORADIO, "32 BPP", 140, 20, 40, 10, 0},
+    {SETUP_ID_COLOR_16, DLG_AUTORADIO, "16 BPP", 140, 35, 40, 10, 0},
+    {202, DLG_GROUPBOX, "Z_buffer", 135, 55, 60, 40, 0},
+    {SETUP_ID_DEPTH_16, DLG_AUTORADIO, "16 bit", 140, 65, 40, 10, 0},
+    {SETUP_ID_DEPTH_24, DLG_AUTORADIO, "24 bit", 140, 80, 40, 10, 0},
+    {203, DLG_STATIC, "MISC:", 5, 70, 25, 8, 0},
+    {SETUP_ID_BACKFACE_CULL, DLG_AUTOCHECKBOX, "BackFace Cull", 5, 100, 80, 10, 0},
+    {SETUP_ID_RENORMALIZE, DLG_AUTOCHECKBOX, "ReNormalize normals", 5, 85, 100, 10, 0},
+    {205, DLG_STATIC, "Brightness [0 - 100]", 105, 115, 80, 10, 0},
+    {SETUP_ID_BRIGHTNESS, DLG_EDITDIGITS, "", 105, 125, 90, 12, 0},
+    {SETUP_ID_USE_SSE, DLG_AUTOCHECKBOX, "Use P3 SEE opcodes", 5, 130, 80, 10, 0},
+    {SETUP_ID_NO_FORCE, DLG_AUTOCHECKBOX, "Do not force video mode", 5, 115, 90, 10, 0},
+};
+
+const PLATFORM_DIALOG_TEMPLATE SetupDialogTemplate = {
+    "Tunemill - setup", 8, 20, 20, 202, 143, kSetupControls, (int32_t)(sizeof kSetupControls / sizeof kSetupControls[0])};
+
+int32_t SetupDialogProc(PlatformDialog *dialog, int32_t message, int32_t controlId) {
+  SETUP_CONTROLS controls;
+  if (message == DLG_INIT) {
+    SetupDialogInit(&controls);
+    for (int i = 0; i < SETUP_TOGGLE_COUNT; i++) PlatformSetDialogChecked(dialog, kSetupToggleIds[i], controls.Checked[i]);
+    PlatformSetDialogText(dialog, SETUP_ID_BRIGHTNESS, controls.BrightnessText);
+  } else if (message == DLG_COMMAND) {
+    memset(&controls, 0, sizeof controls);
+    PlatformGetDialogText(dialog, SETUP_ID_BRIGHTNESS, controls.BrightnessText, sizeof controls.BrightnessText);
+    for (int i = 0; i < SETUP_TOGGLE_COUNT; i++)
+      controls.Checked[i] = (uint8_t)(PlatformIsDialogChecked(dialog, kSetupToggleIds[i]) ? 1 : 0);
+    char typed[sizeof controls.BrightnessText];
+    memcpy(typed, controls.BrightnessText, sizeof typed);
+    int ends = SetupDialogCommand(&controls, controlId);
+    if (strcmp(typed, controls.BrightnessText) != 0)
+      PlatformSetDialogText(dialog, SETUP_ID_BRIGHTNESS, controls.BrightnessText);
+    if (ends) PlatformEndDialog(dialog, controlId);
+  }
+  return 0;
 }

@@ -55,3 +55,29 @@ void SetupFormatBrightness(char *text, size_t size);
 int SetupIsChecked(const SETUP_CONTROLS *controls, int id);
 // The driver's flags word: double-buffered, with the 24-bit depth request when ZBufferBits is 32.
 int32_t SetupDriverFlags();
+
+// ---------------------------------------------------------------------------------------------------------
+// Setup dialog
+
+struct PLATFORM_DIALOG_TEMPLATE;
+struct PlatformDialog;
+struct PlatformWindow;
+struct PLATFORM_MESSAGE;
+
+// "DIALOG_1": caption "Tunemill - setup", every control in template order (a group box starts the radio
+// group of the radios after it).
+extern const PLATFORM_DIALOG_TEMPLATE SetupDialogTemplate;
+// The dialog procedure: DLG_INIT sets the defaults, every DLG_COMMAND runs SetupDialogCommand on the
+// controls' current state. Returns 0 for every message.
+int32_t SetupDialogProc(PlatformDialog *dialog, int32_t message, int32_t controlId);
+
+// ---------------------------------------------------------------------------------------------------------
+// Window procedure
+
+// Records the input state (MouseX, MouseY, MouseButtons, KeyDown), drags the window with the right button
+// when the display mode is not forced, restores the window after a minimise, and posts the quit message
+// when the window is destroyed. Returns 1 for the mouse messages it handles, else 0 (default handling).
+int32_t WindowProc(PlatformWindow *window, const PLATFORM_MESSAGE *message);
+// Keeps a Width x Height window at (*x, *y) inside a desktop ending at (right, bottom): the right and bottom
+// edges first, then the left and top edges at 0.
+void ClampWindowPosition(int32_t *x, int32_t *y, int32_t width, int32_t height, int32_t right, int32_t bottom);
