@@ -191,8 +191,8 @@ void DrawBeginCover1(Canvas &c) {
   const double ground[3] = {0.0, 0.03, 0.04};
   Hills(cr, 920, 20, 13, ground);
   const double ttop[3] = {1.0, 1.0, 0.95}, tbottom[3] = {0.45, 1.0, 0.85}, halo[3] = {0.1, 0.8, 0.7};
-  Title(cr, FACE_SANS_BOLD, 170, 930, 330, "Tunemill", ttop, tbottom, halo);
-  Line(cr, FACE_SANS_CONDENSED_BOLD, 40, 930, 410, "tracker music, real-time scenes", ALIGN_CENTRE, 0.7, 1.0,
+  Title(cr, FACE_SANS_BOLD, 150, 905, 320, "Tunemill", ttop, tbottom, halo);
+  Line(cr, FACE_SANS_CONDENSED_BOLD, 40, 905, 400, "tracker music, real-time scenes", ALIGN_CENTRE, 0.7, 1.0,
        0.9, 0.85);
   const char *const keys[][2] = {
       {"F", "next track"}, {"B", "previous track"}, {"Esc", "leave the disk"}, {"Panel", "seek, change scene"}};
