@@ -1,0 +1,35 @@
+// Whole-file reading for the picture loaders: each decodes from memory, so a file is read in one go.
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "graphics/decoders.h"
+
+namespace {
+
+// No picture file comes near this; a larger one is refused before its size reaches the allocator.
+const off_t kMaxImageFileSize = off_t(1) << 28;
+
+}  // namespace
+
+unsigned char *ReadImageFile(const char *path, size_t *size, int line, const char *file) {
+  *size = 0;
+  FILE *f = fopen(path, "rb");
+  if (!f) return nullptr;
+  struct stat info;
+  if (fstat(fileno(f), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
+      info.st_size > kMaxImageFileSize) {
+    fclose(f);
+    return nullptr;
+  }
+  size_t length = (size_t)info.st_size;
+  unsigned char *data = (unsigned char *)TrackedAlloc(length, line, file);
+  size_t got = fread(data, 1, length, f);
+  fclose(f);
+  if (got != length) {
+    TrackedFree(data, line, file);
+    return nullptr;
+  }
+  *size = length;
+  return data;
+}
