@@ -1,0 +1,1 @@
+tunemill_fuzzer(archive tunemill_archive)

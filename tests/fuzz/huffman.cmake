@@ -1,0 +1,1 @@
+tunemill_fuzzer(huffman tunemill_archive)
