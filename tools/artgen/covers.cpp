@@ -49,6 +49,18 @@ void Glow(cairo_t *cr, double x, double y, double radius, double r, double g, do
   cairo_pattern_destroy(p);
 }
 
+// A lit sphere: bright at its upper left, darker at the rim.
+void Disc(cairo_t *cr, double x, double y, double radius, double r0, double g0, double b0, double r1, double g1,
+          double b1) {
+  cairo_pattern_t *p = cairo_pattern_create_radial(x - radius * 0.3, y - radius * 0.3, radius * 0.1, x, y, radius);
+  cairo_pattern_add_color_stop_rgb(p, 0, r0, g0, b0);
+  cairo_pattern_add_color_stop_rgb(p, 1, r1, g1, b1);
+  cairo_set_source(cr, p);
+  cairo_arc(cr, x, y, radius, 0, 2 * kPi);
+  cairo_fill(cr);
+  cairo_pattern_destroy(p);
+}
+
 // The emblem: a mill whose four sails are strung with waveforms.
 void Mill(cairo_t *cr, double baseX, double baseY, double height, double sailAngle, const double body[3],
           const double sail[3], double sailAlpha) {
@@ -157,9 +169,14 @@ void DrawBeginCover0(Canvas &c) {
   Sky(cr, top, bottom);
   Stars(cr, 101, 420, 760);
   Glow(cr, kW * 0.5, 700, 330, 0.5, 0.35, 0.9, 0.35);
-  cairo_arc(cr, kW * 0.5, 700, 150, 0, 2 * kPi);
-  cairo_set_source_rgb(cr, 0.92, 0.88, 0.80);
-  cairo_fill(cr);
+  Disc(cr, kW * 0.5, 700, 150, 0.96, 0.93, 0.86, 0.72, 0.68, 0.66);
+  Rng craters(5);
+  for (int i = 0; i < 14; i++) {
+    const double a = craters.Unit() * 2 * kPi, d = std::sqrt(craters.Unit()) * 120, r = 6 + craters.Unit() * 22;
+    cairo_arc(cr, kW * 0.5 + std::cos(a) * d, 700 + std::sin(a) * d, r, 0, 2 * kPi);
+    cairo_set_source_rgba(cr, 0.55, 0.5, 0.5, 0.18);
+    cairo_fill(cr);
+  }
   const double far[3] = {0.07, 0.04, 0.12}, near[3] = {0.02, 0.01, 0.04};
   Hills(cr, 860, 40, 7, far);
   const double body[3] = {0.02, 0.01, 0.04}, sail[3] = {0.55, 0.75, 1.0};
@@ -215,18 +232,16 @@ void DrawEndCover(Canvas &c) {
   Sky(cr, top, bottom);
   Stars(cr, 211, 160, 420);
   Glow(cr, kW * 0.72, 760, 360, 1.0, 0.75, 0.3, 0.55);
-  cairo_arc(cr, kW * 0.72, 760, 110, 0, 2 * kPi);
-  cairo_set_source_rgb(cr, 1.0, 0.85, 0.5);
-  cairo_fill(cr);
+  Disc(cr, kW * 0.72, 760, 110, 1.0, 0.95, 0.75, 1.0, 0.7, 0.35);
   const double far[3] = {0.35, 0.10, 0.12}, near[3] = {0.08, 0.02, 0.05};
   Hills(cr, 820, 45, 21, far);
   const double body[3] = {0.08, 0.02, 0.05}, sail[3] = {1.0, 0.8, 0.5};
-  Mill(cr, kW * 0.28, 880, 300, 0.75, body, sail, 0.8);
+  Mill(cr, kW * 0.2, 890, 240, 0.45, body, sail, 0.8);
   Hills(cr, 900, 30, 23, near);
   const double ttop[3] = {1.0, 1.0, 0.9}, tbottom[3] = {1.0, 0.75, 0.4}, halo[3] = {1.0, 0.4, 0.2};
   Title(cr, FACE_SERIF_BOLD_ITALIC, 120, kW * 0.5, 250, "Thank you", ttop, tbottom, halo);
   Title(cr, FACE_SERIF_BOLD_ITALIC, 120, kW * 0.5, 390, "for listening", ttop, tbottom, halo);
-  Line(cr, FACE_SANS_CONDENSED_BOLD, 38, kW * 0.5, 470, "Tunemill is winding down", ALIGN_CENTRE, 1.0, 0.9,
+  Line(cr, FACE_SANS_CONDENSED_BOLD, 38, kW * 0.5, 460, "Tunemill is winding down", ALIGN_CENTRE, 1.0, 0.9,
        0.8, 0.8);
   End(c);
 }

@@ -194,7 +194,7 @@ void ControlPlatePath(cairo_t *cr) {
   cairo_line_to(cr, 280, 436);
   cairo_arc_negative(cr, 280, 430, 6, kPi / 2, 0);
   cairo_arc(cr, 292, 386, 6, kPi, 1.5 * kPi);
-  cairo_arc_negative(cr, 302, 374, 6, kPi / 2, 0);
+  cairo_arc_negative(cr, 296, 374, 6, kPi / 2, 0);
   cairo_close_path(cr);
 }
 

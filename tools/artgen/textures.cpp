@@ -131,10 +131,11 @@ void DrawMarker2(Canvas &c) {
   for (int y = 0; y < c.Height(); y++) {
     for (int x = 0; x < c.Width(); x++) {
       const double u = double(x) / c.Width(), v = double(y) / c.Height();
-      const double n = TileFbm(u * 3, v * 3, 3, 4, 23);
-      const double band = std::sin(2 * kPi * (v * 2 + u + n * 1.2));
+      const double n = TileFbm(u * 6, v * 6, 6, 3, 23);
+      // The titles see only a fifth of the picture, so the bands are close together.
+      const double band = std::sin(2 * kPi * (v * 8 + u * 4 + n * 2));
       const double chrome = 0.55 + 0.45 * band * std::fabs(band);
-      const double hue = 2 * kPi * (u + v + n);
+      const double hue = 2 * kPi * (u * 3 + v * 2 + n);
       c.SetPixel(x, y, chrome * (0.75 + 0.25 * std::sin(hue)), chrome * (0.75 + 0.25 * std::sin(hue + 2.1)),
                  chrome * (0.8 + 0.2 * std::sin(hue + 4.2)));
     }
