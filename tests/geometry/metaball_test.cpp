@@ -186,7 +186,9 @@ TEST(MetaballTables, EachCasePatchEndsOnTheCubeFaces) {
       }
     }
     for (int e = 0; e < 12; e++) {
-      if (gMetaballEdgeTable[cube] & (1 << e)) EXPECT_EQ(ends[e], 2) << "case " << cube << " edge " << e;
+      if (gMetaballEdgeTable[cube] & (1 << e)) {
+        EXPECT_EQ(ends[e], 2) << "case " << cube << " edge " << e;
+      }
     }
   }
 }
