@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -46,17 +47,19 @@ uint32_t sNextHandle;    // handles are never reused, so a stale one is always r
 std::atomic<uint32_t> sVolume{100};
 std::atomic<int64_t> sLongestWaitNs{0};
 
-// The output history: every mixed frame (before the volume) and one entry per chunk. Guarded by
-// sHistoryLock, which is held only to copy a chunk in or to answer a query.
+// The output history: every rendered frame (before the volume) and one entry per chunk. Guarded by
+// sHistoryLock, which is held only to copy a chunk in, to count frames handed out, or to answer a query.
+// Frames are numbered in output order from SoundInit on.
 const uint32_t kHistoryFrames = 32768;
-const uint32_t kHistoryChunks = 1024;
+const uint32_t kHistoryChunks = kHistoryFrames / kSoundChunkFrames;
 const uint32_t kMaxDataFrames = kSoundMaxDataBytes / 4;
-// The oldest frame a query may ask about must still be in the history, the data before it included.
-const uint64_t kMaxLagFrames = kHistoryFrames - kMaxDataFrames;
+// The oldest frame a query may ask about must still be in the history, the data before it included, while
+// up to one chunk is rendered ahead of the output.
+const uint64_t kMaxLagFrames = kHistoryFrames - kMaxDataFrames - kSoundChunkFrames;
+static_assert(kHistoryFrames % kSoundChunkFrames == 0, "chunks never wrap around the history");
 
 struct ChunkEntry {
   uint64_t Start;  // frame number of the chunk's first frame
-  uint32_t Frames;
   uint32_t Position;
   uint16_t PeakLeft, PeakRight;  // 0 to 32768
 };
@@ -65,15 +68,15 @@ std::mutex sHistoryLock;
 int16_t sSamples[kHistoryFrames * 2];
 ChunkEntry sChunks[kHistoryChunks];
 uint64_t sChunkCount;  // entries ever written; the newest is sChunks[(sChunkCount - 1) % kHistoryChunks]
-uint64_t sMixed;       // frames ever mixed since SoundInit
+uint64_t sHanded;      // frames handed out by SoundMixOutput since SoundInit
 uint32_t sQueued;      // SOUND_DEVICE_NONE: frames the owner still holds
+
+// The chunk being handed out, before the volume. Audio thread only (and SoundInit before it runs).
+int16_t sChunk[2 * kSoundChunkFrames];
+uint32_t sChunkUsed;  // frames of sChunk already handed out; kSoundChunkFrames when it is used up
 
 // =========================================================================================================
 // [SECTION] Audio thread
-
-void FireEnd(SOUND_SYNC_PROC proc, uint32_t sync, uint32_t music, uint32_t user) {
-  if (proc) proc(sync, music, 0, user);
-}
 
 void LockForMixing() {
   if (sLock.try_lock()) return;
@@ -83,29 +86,28 @@ void LockForMixing() {
   if (waited > sLongestWaitNs.load(std::memory_order_relaxed)) sLongestWaitNs.store(waited, std::memory_order_relaxed);
 }
 
-void RecordChunk(const int16_t *samples, uint32_t frames, uint32_t position) {
+void RecordChunk(const int16_t *samples, uint32_t position) {
   int peakLeft = 0, peakRight = 0;
-  for (uint32_t i = 0; i < frames; i++) {
+  for (uint32_t i = 0; i < kSoundChunkFrames; i++) {
     peakLeft = std::max(peakLeft, std::abs((int)samples[2 * i]));
     peakRight = std::max(peakRight, std::abs((int)samples[2 * i + 1]));
   }
 
   std::lock_guard<std::mutex> guard(sHistoryLock);
-  uint32_t at = (uint32_t)(sMixed % kHistoryFrames);
-  uint32_t first = std::min(frames, kHistoryFrames - at);
-  memcpy(sSamples + 2 * at, samples, first * 4);
-  memcpy(sSamples, samples + 2 * first, (frames - first) * 4);
+  uint64_t start = sChunkCount * kSoundChunkFrames;
+  memcpy(sSamples + 2 * (start % kHistoryFrames), samples, sizeof sChunk);
   ChunkEntry &entry = sChunks[sChunkCount % kHistoryChunks];
-  entry.Start = sMixed;
-  entry.Frames = frames;
+  entry.Start = start;
   entry.Position = position;
   entry.PeakLeft = (uint16_t)peakLeft;
   entry.PeakRight = (uint16_t)peakRight;
   sChunkCount++;
-  sMixed += frames;
 }
 
-void MixChunk(int16_t *samples, uint32_t frames) {
+// Renders the next chunk into sChunk. libopenmpt is always asked for whole chunks, from the start of a song
+// on: its XM volume ramps come out differently for different read sizes, and this way the output never
+// depends on the device's block size.
+void RenderChunk() {
   uint32_t rendered = 0;
   SOUND_SYNC_PROC endProc = nullptr;
   uint32_t endSync = 0, endMusic = 0, endUser = 0;
@@ -126,8 +128,8 @@ void MixChunk(int16_t *samples, uint32_t frames) {
     position |= (uint32_t)openmpt_module_get_current_row(music.Module) << 16;
     music.Position = position;
     music.Fresh = 0;
-    rendered = (uint32_t)openmpt_module_read_interleaved_stereo(music.Module, (int32_t)sRate, frames, samples);
-    if (rendered < frames) {
+    rendered = (uint32_t)openmpt_module_read_interleaved_stereo(music.Module, (int32_t)sRate, kSoundChunkFrames, sChunk);
+    if (rendered < kSoundChunkFrames) {
       music.Ended = 1;
       music.Playing = 0;
       endProc = music.EndProc, endSync = music.EndSync, endMusic = music.Handle, endUser = music.EndUser;
@@ -135,15 +137,10 @@ void MixChunk(int16_t *samples, uint32_t frames) {
   }
   sLock.unlock();
 
-  memset(samples + 2 * rendered, 0, (frames - rendered) * 4);
-  RecordChunk(samples, frames, position);
-
-  uint32_t volume = sVolume.load(std::memory_order_relaxed);
-  if (volume < 100)
-    for (uint32_t i = 0; i < 2 * frames; i++) samples[i] = (int16_t)(samples[i] * (int)volume / 100);
-
+  memset(sChunk + 2 * rendered, 0, (kSoundChunkFrames - rendered) * 4);
+  RecordChunk(sChunk, position);
   // Outside the locks: the callback may be anyone's code.
-  FireEnd(endProc, endSync, endMusic, endUser);
+  if (endProc) endProc(endSync, endMusic, 0, endUser);
 }
 
 void DeviceCallback(int16_t *samples, uint32_t frames, void *) { SoundMixOutput(samples, frames); }
@@ -152,9 +149,9 @@ void DeviceCallback(int16_t *samples, uint32_t frames, void *) { SoundMixOutput(
 // [SECTION] History queries (main thread, under sHistoryLock)
 
 uint64_t PlayingFrame() {
-  uint64_t playing = sDevice == SOUND_DEVICE_NONE ? sMixed - std::min<uint64_t>(sQueued, sMixed)
-                                                  : std::min(AudioPlayingFrame(), sMixed);
-  uint64_t oldest = sMixed > kMaxLagFrames ? sMixed - kMaxLagFrames : 0;
+  uint64_t playing = sDevice == SOUND_DEVICE_NONE ? sHanded - std::min<uint64_t>(sQueued, sHanded)
+                                                  : std::min(AudioPlayingFrame(), sHanded);
+  uint64_t oldest = sHanded > kMaxLagFrames ? sHanded - kMaxLagFrames : 0;
   return std::max(playing, oldest);
 }
 
@@ -186,6 +183,10 @@ openmpt_module *SwapMusic(openmpt_module *module, uint32_t handle) {
   return old;
 }
 
+void DestroyModule(openmpt_module *module) {
+  if (module) openmpt_module_destroy(module);
+}
+
 // Moves the song to order/row, or ends it when the order is past the last. Under sLock.
 void JumpTo(MusicSlot &music, uint32_t position) {
   int32_t order = (int32_t)(position & 0xFFFF), row = (int32_t)(position >> 16);
@@ -214,9 +215,10 @@ int SoundInit(int32_t device, uint32_t rate) {
     std::lock_guard<std::mutex> guard(sHistoryLock);
     memset(sSamples, 0, sizeof sSamples);
     sChunkCount = 0;
-    sMixed = 0;
+    sHanded = 0;
     sQueued = 0;
   }
+  sChunkUsed = kSoundChunkFrames;
   sOutputRunning = 0;
   sDevice = device;
   sRate = rate;
@@ -240,7 +242,7 @@ int SoundStart() {
 int SoundFree() {
   if (!sInitialised) return 0;
   if (sDevice == SOUND_DEVICE_DEFAULT) AudioClose();
-  openmpt_module_destroy(SwapMusic(nullptr, 0));
+  DestroyModule(SwapMusic(nullptr, 0));
   sInitialised = 0;
   return 1;
 }
@@ -280,13 +282,13 @@ uint32_t SoundLoadMusicMemory(const void *data, size_t size, uint32_t flags) {
 
   uint32_t handle = ++sNextHandle;
   if (!handle) handle = ++sNextHandle;
-  openmpt_module_destroy(SwapMusic(module, handle));
+  DestroyModule(SwapMusic(module, handle));
   return handle;
 }
 
 int SoundFreeMusic(uint32_t music) {
   if (!IsLoaded(music)) return 0;
-  openmpt_module_destroy(SwapMusic(nullptr, 0));
+  DestroyModule(SwapMusic(nullptr, 0));
   return 1;
 }
 
@@ -336,7 +338,7 @@ uint32_t SoundGetLevel(uint32_t music) {
   int peakLeft = 0, peakRight = 0;
   for (uint64_t i = sChunkCount; i-- > oldest;) {
     const ChunkEntry &entry = sChunks[i % kHistoryChunks];
-    if (entry.Start + entry.Frames <= from) break;
+    if (entry.Start + kSoundChunkFrames <= from) break;
     if (entry.Start >= playing) continue;
     peakLeft = std::max(peakLeft, (int)entry.PeakLeft);
     peakRight = std::max(peakRight, (int)entry.PeakRight);
@@ -368,19 +370,29 @@ uint32_t SoundGetPosition(uint32_t music) {
   return entry ? entry->Position : 0;
 }
 
-int SoundSetVolume(uint32_t volume) {
-  if (!sInitialised) return 0;
-  sVolume.store(std::min(volume, 100u), std::memory_order_relaxed);
-  return 1;
-}
+void SoundSetVolume(uint32_t volume) { sVolume.store(std::min(volume, 100u), std::memory_order_relaxed); }
+
+uint32_t SoundGetVolume() { return sVolume.load(std::memory_order_relaxed); }
 
 void SoundMixOutput(int16_t *samples, uint32_t frames) {
-  while (frames) {
-    uint32_t chunk = std::min(frames, kSoundChunkFrames);
-    MixChunk(samples, chunk);
-    samples += 2 * chunk;
-    frames -= chunk;
+  uint32_t volume = sVolume.load(std::memory_order_relaxed);
+  for (uint32_t done = 0; done < frames;) {
+    if (sChunkUsed == kSoundChunkFrames) {
+      RenderChunk();
+      sChunkUsed = 0;
+    }
+    uint32_t count = std::min(frames - done, kSoundChunkFrames - sChunkUsed);
+    const int16_t *from = sChunk + 2 * sChunkUsed;
+    int16_t *to = samples + 2 * done;
+    if (volume >= 100)
+      memcpy(to, from, count * 4);
+    else
+      for (uint32_t i = 0; i < 2 * count; i++) to[i] = (int16_t)(from[i] * (int)volume / 100);
+    sChunkUsed += count;
+    done += count;
   }
+  std::lock_guard<std::mutex> guard(sHistoryLock);
+  sHanded += frames;
 }
 
 void SoundSetQueuedFrames(uint32_t frames) {

@@ -7,10 +7,11 @@
 // module is read and parsed before the engine's lock is taken and swapped in under it; the lock is only
 // ever held for a few pointer and flag changes, a jump inside the song, or the rendering of one chunk.
 //
-// What the listener hears now. Output is rendered in chunks of at most kSoundChunkFrames frames; each
-// chunk's samples (before the output volume), first frame, order/row and peaks go into a history. The
-// queries (level, data, position) look the history up at the frame the device plays now, so they describe
-// the sound leaving the speakers, not the block being rendered ahead of it.
+// What the listener hears now. Output is rendered in chunks of kSoundChunkFrames frames; each chunk's
+// samples (before the output volume), first frame, order/row and peaks go into a history. The queries
+// (level, data, position) look the history up at the frame the device plays now, so they describe the sound
+// leaving the speakers, not the block being rendered ahead of it. A play, stop or jump takes effect at the
+// next chunk, so up to one chunk of the sound before it is still handed out.
 #pragma once
 
 #include <cstddef>
@@ -86,11 +87,14 @@ int32_t SoundGetData(uint32_t music, void *buffer, uint32_t length);
 uint32_t SoundGetPosition(uint32_t music);
 
 // Output volume 0 to 100, a gain on everything the engine puts out; 100 passes libopenmpt's samples bit for
-// bit. Larger values count as 100. Returns 0 when not initialised.
-int SoundSetVolume(uint32_t volume);
+// bit. Larger values count as 100. Kept whether or not the engine is initialised; SoundInit sets 100.
+void SoundSetVolume(uint32_t volume);
+uint32_t SoundGetVolume();
 
-// Renders the next `frames` frames into `samples` (interleaved stereo signed 16-bit) and records them in
-// the history. The audio callback; with SOUND_DEVICE_NONE the owner calls it. End callbacks run inside.
+// Hands out the next `frames` frames into `samples` (interleaved stereo signed 16-bit), rendering and
+// recording chunks as they are needed; libopenmpt is always asked for whole chunks, so the output does not
+// depend on how many frames each call takes. The audio callback; with SOUND_DEVICE_NONE the owner calls it.
+// End callbacks run inside, when the chunk holding the song's end is rendered.
 void SoundMixOutput(int16_t *samples, uint32_t frames);
 // SOUND_DEVICE_NONE only: how many of the frames mixed so far the owner still holds unheard (its own
 // buffering). The queries then answer for the frame that many frames before the newest.

@@ -1,0 +1,369 @@
+// The sound engine, mostly without a device: the test pulls the output with SoundMixOutput and states how
+// much of it is still "queued", which makes every timing question exact.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "music/sound.h"
+#include "songs.h"
+#include "testkit.h"
+
+using modwrite::Format;
+
+namespace {
+
+const uint32_t kFlags = SOUND_MUSIC_RAMP | SOUND_MUSIC_ONCE;
+
+// End callbacks seen, and how many frames had been mixed before the SoundMixOutput call they came from.
+int sEndCount;
+uint64_t sEndMixedBefore;
+uint32_t sEndArguments[4];
+uint64_t sMixed;
+
+void CountEnd(uint32_t sync, uint32_t music, uint32_t data, uint32_t user) {
+  sEndCount++;
+  sEndMixedBefore = sMixed;
+  sEndArguments[0] = sync, sEndArguments[1] = music, sEndArguments[2] = data, sEndArguments[3] = user;
+}
+
+class Engine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sEndCount = 0;
+    sMixed = 0;
+    ASSERT_EQ(SoundInit(SOUND_DEVICE_NONE, 44100), 1);
+    ASSERT_EQ(SoundStart(), 1);
+  }
+  void TearDown() override { SoundFree(); }
+
+  uint32_t Load(const modwrite::Module &module, uint32_t flags = kFlags) {
+    file_ = modwrite::Write(module);
+    uint32_t music = SoundLoadMusicMemory(file_.data(), file_.size(), flags);
+    SoundSetEndSync(music, CountEnd, 77);
+    return music;
+  }
+
+  std::vector<int16_t> Mix(uint32_t frames, uint32_t block = 1024) {
+    std::vector<int16_t> out(2 * (size_t)frames);
+    for (uint32_t done = 0; done < frames;) {
+      uint32_t n = std::min(block, frames - done);
+      SoundMixOutput(out.data() + 2 * (size_t)done, n);
+      sMixed += n;
+      done += n;
+    }
+    return out;
+  }
+
+  // Play, stop and jumps take effect at the next chunk: mixes up to it.
+  void AlignToChunk() { Mix((kSoundChunkFrames - sMixed % kSoundChunkFrames) % kSoundChunkFrames); }
+
+  std::vector<uint8_t> file_;
+};
+
+uint32_t Order(uint32_t position) { return position & 0xFFFF; }
+uint32_t Row(uint32_t position) { return position >> 16; }
+
+bool AllZero(const std::vector<int16_t> &samples, size_t from = 0) {
+  return std::all_of(samples.begin() + (long)from, samples.end(), [](int16_t s) { return s == 0; });
+}
+
+// =========================================================================================================
+// Rendering and the end of the song
+
+TEST_F(Engine, WholeSongEqualsLibopenmptAndTheEndCallbackFiresOnceAtTheEndFrame) {
+  for (Format format : {Format::XM, Format::IT}) {
+    SCOPED_TRACE(format == Format::XM ? "XM" : "IT");
+    sEndCount = 0;
+    AlignToChunk();
+    modwrite::Module song = songs::BusySong(format);
+    uint32_t music = Load(song);
+    ASSERT_NE(music, 0u);
+    std::vector<int16_t> reference = songs::ReferenceRender(file_);
+    ASSERT_GT(reference.size(), 2u * 44100);
+    ASSERT_EQ(SoundPlayMusic(music, 0), 1);
+
+    // An odd block size, so that chunks and blocks never line up with the song's end.
+    uint64_t before = sMixed;
+    std::vector<int16_t> out = Mix((uint32_t)reference.size() / 2 + 5000, 1000);
+    ASSERT_EQ(sEndCount, 1);
+    uint64_t endFrame = reference.size() / 2;
+    // The end is found when the chunk holding it is rendered.
+    EXPECT_LE(sEndMixedBefore - before, endFrame);
+    EXPECT_GT(sEndMixedBefore - before + 1000 + kSoundChunkFrames, endFrame);
+    EXPECT_EQ(sEndArguments[1], music);
+    EXPECT_EQ(sEndArguments[2], 0u);
+    EXPECT_EQ(sEndArguments[3], 77u);
+
+    EXPECT_TRUE(std::equal(reference.begin(), reference.end(), out.begin()));
+    EXPECT_TRUE(AllZero(out, reference.size()));
+    // Silence, and no second callback, until the next play.
+    EXPECT_TRUE(AllZero(Mix(20000)));
+    EXPECT_EQ(sEndCount, 1);
+    SoundFreeMusic(music);
+  }
+}
+
+TEST_F(Engine, WithoutThePlayOnceFlagTheSongRepeatsAndNeverEnds) {
+  modwrite::Module song = songs::SquareSong(Format::XM, 1, 4);
+  uint32_t music = Load(song, SOUND_MUSIC_RAMP);
+  SoundPlayMusic(music, 0);
+  std::vector<int16_t> out = Mix(10 * 4 * songs::kRowFrames);
+  EXPECT_EQ(sEndCount, 0);
+  EXPECT_FALSE(AllZero(out, out.size() - 2048));
+}
+
+TEST_F(Engine, NothingAdvancesBeforeStartOrPlayAndAStoppedMusicIsSilent) {
+  SoundFree();
+  ASSERT_EQ(SoundInit(SOUND_DEVICE_NONE, 44100), 1);
+  uint32_t music = Load(songs::SquareSong(Format::IT, 1, 16));
+  SoundPlayMusic(music, 0);
+  EXPECT_TRUE(AllZero(Mix(20000)));  // not started
+  AlignToChunk();
+  SoundStart();
+  std::vector<int16_t> out = Mix(4096);
+  EXPECT_FALSE(AllZero(out));
+  // The song began only now: the output is the song's first frames.
+  std::vector<int16_t> reference = songs::ReferenceRender(file_);
+  EXPECT_TRUE(std::equal(out.begin(), out.end(), reference.begin()));
+
+  SoundStopChannel(music);
+  EXPECT_TRUE(AllZero(Mix(4096)));
+  EXPECT_EQ(sEndCount, 0);
+}
+
+TEST_F(Engine, SeekingPastTheLastOrderEndsTheSongOnceAndPlayStartsItAgain) {
+  modwrite::Module song = songs::SquareSong(Format::XM, 3, 16);
+  uint32_t music = Load(song);
+  SoundPlayMusic(music, 0);
+  Mix(8192);
+  ASSERT_EQ(SoundSetPosition(music, 3), 1);
+  std::vector<int16_t> out = Mix(8192);
+  EXPECT_EQ(sEndCount, 1);
+  EXPECT_EQ(sEndMixedBefore, 8192u);  // at the first chunk after the request
+  EXPECT_TRUE(AllZero(out));
+  SoundSetPosition(music, 7);  // an ended song stays ended
+  Mix(4096);
+  EXPECT_EQ(sEndCount, 1);
+
+  SoundPlayMusic(music, 0);
+  EXPECT_FALSE(AllZero(Mix(8192)));
+  SoundPlayMusic(music, 0xFFFF);  // playing from past the end is the end too
+  EXPECT_TRUE(AllZero(Mix(4096)));
+  EXPECT_EQ(sEndCount, 2);
+}
+
+TEST_F(Engine, AJumpKeepsTheHeldNoteSoundingAndMovesThePosition) {
+  // The note starts in order 0 and is held through order 1, which has no note of its own.
+  modwrite::Module song = songs::SquareSong(Format::IT, 3, 16);
+  song.AddPattern(16);
+  song.orders = {0, 1, 1};
+  uint32_t music = Load(song);
+  SoundPlayMusic(music, 0);
+  Mix(4096);
+  SoundSetPosition(music, 2 | 5u << 16);
+  std::vector<int16_t> out = Mix(4096);
+  EXPECT_FALSE(AllZero(out));
+  EXPECT_EQ(SoundGetPosition(music), 2u | 5u << 16);
+}
+
+// =========================================================================================================
+// What is heard now: position, levels and data lag the rendering by the queued frames
+
+TEST_F(Engine, PositionLevelsAndDataDescribeTheFrameHeardNow) {
+  // Rows 0 to 3 are silent, the left square starts at row 4.
+  modwrite::Module song = songs::SquareSong(Format::IT, 1, 16, 4);
+  uint32_t music = Load(song);
+  SoundPlayMusic(music, 0);
+  std::vector<int16_t> out = Mix(songs::kRowFrames * 11 / 2);  // the middle of row 5
+
+  SoundSetQueuedFrames(0);
+  EXPECT_EQ(SoundGetPosition(music), 5u << 16);
+  EXPECT_EQ(SoundGetLevel(music), 128u);  // left 128, right 0
+
+  // Two rows still queued: the listener is in row 3, where all is silent.
+  uint32_t queued = 2 * songs::kRowFrames;
+  SoundSetQueuedFrames(queued);
+  EXPECT_EQ(Order(SoundGetPosition(music)), 0u);
+  EXPECT_EQ(Row(SoundGetPosition(music)), 3u);
+  EXPECT_EQ(SoundGetLevel(music), 0u);
+
+  // Data: the newest audible frames, ending where the listener is.
+  for (uint32_t q : {0u, queued, 1000u}) {
+    SoundSetQueuedFrames(q);
+    std::vector<int16_t> data(2 * 700, -1);
+    ASSERT_EQ(SoundGetData(music, data.data(), 2800), 2800);
+    size_t end = out.size() - 2 * (size_t)q;
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin() + (long)(end - data.size()))) << q;
+  }
+}
+
+TEST_F(Engine, LevelsArePeaksOfTheOutputChannelsOverTheLast20Ms) {
+  // The XM square is not full scale after mixing: its level is its peak scaled to 0..128.
+  uint32_t music = Load(songs::SquareSong(Format::XM, 1, 16));
+  SoundPlayMusic(music, 0);
+  std::vector<int16_t> out = Mix(8192);
+  int peak = 0;
+  for (size_t i = out.size() - 2 * 882; i < out.size(); i += 2) peak = std::max(peak, std::abs((int)out[i]));
+  ASSERT_GT(peak, 1000);
+  EXPECT_EQ(SoundGetLevel(music), (uint32_t)((peak * 128 + 16384) >> 15));
+
+  // 20 ms after the note is cut, the level has fallen to 0; before that it has not.
+  SoundStopChannel(music);
+  Mix(800);
+  EXPECT_NE(SoundGetLevel(music), 0u);
+  Mix(200);
+  EXPECT_EQ(SoundGetLevel(music), 0u);
+}
+
+TEST_F(Engine, DataAsksAreRoundedToFramesLimitedAndSilentBeforeTheFirstFrame) {
+  uint32_t music = Load(songs::SquareSong(Format::IT, 1, 16));
+  SoundPlayMusic(music, 0);
+  std::vector<int16_t> out = Mix(100);
+  std::vector<int16_t> data(kSoundMaxDataBytes, 7);
+  // 1026 bytes asked: 256 whole frames, of which the first 156 come from before the first frame mixed.
+  ASSERT_EQ(SoundGetData(music, data.data(), 1026), 1024);
+  EXPECT_TRUE(std::all_of(data.begin(), data.begin() + 2 * 156, [](int16_t s) { return s == 0; }));
+  EXPECT_TRUE(std::equal(out.begin(), out.end(), data.begin() + 2 * 156));
+  EXPECT_EQ(data[512], 7);  // nothing written past the whole frames
+  EXPECT_EQ(SoundGetData(music, data.data(), 1u << 30), (int32_t)kSoundMaxDataBytes);
+}
+
+// =========================================================================================================
+// Volume
+
+TEST_F(Engine, VolumeScalesTheOutputButNotWhatTheQueriesSee) {
+  uint32_t music = Load(songs::BusySong(Format::XM));
+  std::vector<int16_t> reference = songs::ReferenceRender(file_);
+  SoundPlayMusic(music, 0);
+  SoundSetVolume(50);
+  EXPECT_EQ(SoundGetVolume(), 50u);
+  std::vector<int16_t> out = Mix(44100);
+  for (size_t i = 0; i < out.size(); i++) ASSERT_EQ(out[i], reference[i] * 50 / 100) << i;
+  std::vector<int16_t> data(2 * 512);
+  SoundGetData(music, data.data(), 2048);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), reference.begin() + 2 * (44100 - 512)));
+
+  SoundSetVolume(0);
+  EXPECT_TRUE(AllZero(Mix(4096)));
+  SoundSetVolume(250);
+  EXPECT_EQ(SoundGetVolume(), 100u);
+}
+
+// =========================================================================================================
+// Loading and handles
+
+TEST_F(Engine, TheFileIsReadDuringTheLoadAndMayBeDeletedAtOnce) {
+  ScopedTempDir dir;
+  modwrite::Module song = songs::BusySong(Format::IT);
+  ASSERT_TRUE(modwrite::Save(song, "song.it"));
+  uint32_t music = SoundLoadMusicFile("song.it", kFlags);
+  ASSERT_NE(music, 0u);
+  unlink("song.it");
+  SoundPlayMusic(music, 0);
+  std::vector<int16_t> out = Mix(20000);
+  std::vector<int16_t> reference = songs::ReferenceRender(modwrite::Write(song));
+  EXPECT_TRUE(std::equal(out.begin(), out.end(), reference.begin()));
+  EXPECT_EQ(SoundLoadMusicFile("missing.it", kFlags), 0u);
+}
+
+TEST_F(Engine, DamagedModulesAreRefused) {
+  std::vector<uint8_t> file = modwrite::Write(songs::SquareSong(Format::IT, 1, 16));
+  EXPECT_EQ(SoundLoadMusicMemory(file.data(), 100, kFlags), 0u);
+  file = modwrite::Write(songs::SquareSong(Format::XM, 1, 16));
+  file[68] = 0;  // no channels
+  EXPECT_EQ(SoundLoadMusicMemory(file.data(), file.size(), kFlags), 0u);
+  EXPECT_EQ(SoundLoadMusicMemory(file.data(), 0, kFlags), 0u);
+}
+
+TEST_F(Engine, ALoadReplacesTheMusicAndStaleHandlesAreRefused) {
+  uint32_t first = Load(songs::SquareSong(Format::XM, 1, 16));
+  uint32_t second = Load(songs::SquareSong(Format::IT, 1, 16));
+  ASSERT_NE(first, 0u);
+  ASSERT_NE(second, 0u);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(SoundPlayMusic(first, 0), 0);
+  EXPECT_EQ(SoundGetPosition(first), 0xFFFFFFFFu);
+  EXPECT_EQ(SoundGetData(first, nullptr, 0), -1);
+  EXPECT_EQ(SoundSetEndSync(first, CountEnd, 0), 0u);
+  EXPECT_EQ(SoundPlayMusic(second, 0), 1);
+  EXPECT_EQ(SoundFreeMusic(second), 1);
+  EXPECT_EQ(SoundFreeMusic(second), 0);
+  EXPECT_EQ(SoundGetLevel(second), 0u);
+  EXPECT_TRUE(AllZero(Mix(4096)));
+}
+
+TEST(EngineLifecycle, InitFreeAndDevices) {
+  EXPECT_EQ(SoundGetVersion(), 0x00080000u);
+  EXPECT_EQ(SoundStart(), 0);
+  EXPECT_EQ(SoundFree(), 0);
+  EXPECT_EQ(SoundInit(3, 44100), 0);
+  ASSERT_EQ(SoundInit(SOUND_DEVICE_NONE, 44100), 1);
+  EXPECT_EQ(SoundInit(SOUND_DEVICE_NONE, 44100), 0);
+  EXPECT_EQ(SoundFree(), 1);
+  std::vector<uint8_t> file = modwrite::Write(songs::SquareSong(Format::XM, 1, 16));
+  EXPECT_EQ(SoundLoadMusicMemory(file.data(), file.size(), kFlags), 0u);
+}
+
+// =========================================================================================================
+// The real device
+
+TEST(EngineDevice, InitFailsOnlyWithoutAnAudioDevice) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  EXPECT_EQ(SoundInit(SOUND_DEVICE_DEFAULT, 44100), 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  EXPECT_EQ(SoundInit(SOUND_DEVICE_DEFAULT, 44100), 1);
+  EXPECT_EQ(SoundFree(), 1);
+}
+
+// The disk driver with no delay plays far faster than real time: the whole song goes through the device
+// while the main thread keeps asking what is heard, and the recorded output is libopenmpt's song.
+TEST(EngineDevice, ASongPlaysThroughTheDiskDriverToItsEnd) {
+  ScopedTempDir dir;
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", (dir.path() + "/out.raw").c_str(), 1);
+  setenv("SDL_DISKAUDIODELAY", "0", 1);
+  sEndCount = 0;
+  ASSERT_EQ(SoundInit(SOUND_DEVICE_DEFAULT, 44100), 1);
+  std::vector<uint8_t> file = modwrite::Write(songs::BusySong(Format::XM));
+  uint32_t music = SoundLoadMusicMemory(file.data(), file.size(), kFlags);
+  SoundSetEndSync(music, CountEnd, 0);
+  SoundStart();
+  SoundPlayMusic(music, 0);
+  uint32_t lastOrder = 0;
+  int16_t data[128];
+  for (int i = 0; i < 20000 && !sEndCount; i++) {
+    lastOrder = std::max(lastOrder, Order(SoundGetPosition(music)));
+    SoundGetLevel(music);
+    SoundGetData(music, data, sizeof data);
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  SoundFree();
+  unsetenv("SDL_DISKAUDIOFILE");
+  unsetenv("SDL_DISKAUDIODELAY");
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  EXPECT_EQ(sEndCount, 1);
+  EXPECT_EQ(lastOrder, 3u);  // the position followed the song to its last order
+
+  std::string raw = ReadWholeFile(dir.path() + "/out.raw");
+  std::vector<int16_t> recorded(raw.size() / 2);
+  memcpy(recorded.data(), raw.data(), recorded.size() * 2);
+  std::vector<int16_t> reference = songs::ReferenceRender(file);
+  // Silent chunks may come first, from before the song was asked to play.
+  size_t start = 0;
+  while (start < recorded.size() && recorded[start] == 0) start++;
+  start -= start % (2 * kSoundChunkFrames);
+  ASSERT_GE(recorded.size(), start + reference.size());
+  EXPECT_TRUE(std::equal(reference.begin(), reference.end(), recorded.begin() + (long)start));
+  EXPECT_TRUE(AllZero(recorded, start + reference.size()));
+}
+
+}  // namespace
