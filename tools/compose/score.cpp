@@ -83,20 +83,25 @@ std::vector<Event> Melody(const std::string &rhythm, const std::vector<Chord> &b
     int len = 1;
     while (r + len < n && rhythm[static_cast<size_t>(r + len)] == '-') len++;
     const Chord &chord = ChordAt(bars, r);
+    if (prev >= high - 1) dir = -1;
+    else if (prev <= low + 1) dir = 1;
     int deg;
-    if (Strong(r)) {
+    if (out.empty()) {
       deg = NearestChordTone(chord, prev, low, high);
-      // Now and then leap to the next chord tone in the line's direction, for shape.
-      if (rng.Chance(0.3)) {
-        int leap = NearestChordTone(chord, deg + 2 * dir, low, high);
-        if (leap != deg) deg = leap;
-      }
+    } else if (Strong(r)) {
+      // The next chord tone in the line's direction keeps the tune moving; a repeat only now and then.
+      if (rng.Chance(0.25)) dir = -dir;
+      deg = prev;
+      for (int d = prev + dir; d >= low && d <= high && std::abs(d - prev) <= 4; d += dir)
+        if (chord.Has(d)) {
+          deg = d;
+          break;
+        }
+      if (deg == prev && !(chord.Has(prev) && rng.Chance(0.3))) deg = NearestChordTone(chord, prev - dir, low, high);
     } else {
-      if (prev >= high - 1) dir = -1;
-      else if (prev <= low + 1) dir = 1;
-      else if (rng.Chance(0.3)) dir = -dir;
-      int step = rng.Chance(0.75) ? 1 : rng.Chance(0.6) ? 2 : 0;
-      deg = std::clamp(prev + dir * step, low, high);
+      double roll = rng.Unit();
+      int step = roll < 0.7 ? dir : roll < 0.85 ? 2 * dir : -dir;
+      deg = std::clamp(prev + step, low, high);
     }
     out.push_back({r, len, deg});
     prev = deg;
@@ -107,13 +112,22 @@ std::vector<Event> Melody(const std::string &rhythm, const std::vector<Chord> &b
 std::vector<Event> Reharmonise(const std::vector<Event> &line, const std::vector<Chord> &from,
                                const std::vector<Chord> &to, int low, int high) {
   std::vector<Event> out;
+  int above = 0, below = 0;
   for (Event e : line) {
     int shift = Mod(ChordAt(to, e.row).root - ChordAt(from, e.row).root + 3, 7) - 3;
     e.degree += shift;
     if (Strong(e.row)) e.degree = NearestChordTone(ChordAt(to, e.row), e.degree, low - 7, high + 7);
-    while (e.degree > high) e.degree -= 7;
-    while (e.degree < low) e.degree += 7;
+    above += e.degree > high;
+    below += e.degree < low;
     out.push_back(e);
+  }
+  // The answer moves as a whole when most of it leaves the range, so its shape survives; single notes
+  // that still stray are held at the edge instead of jumping an octave.
+  int octave = 2 * above > static_cast<int>(out.size()) ? -7 : 2 * below > static_cast<int>(out.size()) ? 7 : 0;
+  for (Event &e : out) {
+    e.degree += octave;
+    if (e.degree > high + 1) e.degree = NearestChordTone(ChordAt(to, e.row), high, low, high);
+    if (e.degree < low - 1) e.degree = NearestChordTone(ChordAt(to, e.row), low, low, high);
   }
   return out;
 }
@@ -162,8 +176,9 @@ void PaintLine(Pattern &p, int channel, const std::vector<Event> &line, const Ke
           p.At(r, channel).param = static_cast<uint8_t>(style.vibrato);
         }
     bool restFollows = i + 1 == line.size() || line[i + 1].row > end;
-    if (style.release && restFollows && end < p.rows && p.At(end, channel).note == kNoNote)
-      p.At(end, channel).note = kNoteOff;
+    int off = end < p.rows ? end : p.rows - 1;
+    if (style.release && restFollows && off > e.row && p.At(off, channel).note == kNoNote)
+      p.At(off, channel).note = kNoteOff;
     prevNote = note;
     prevEnd = end;
   }
@@ -280,12 +295,32 @@ void PaintChipChords(Pattern &p, int channel, const std::vector<Chord> &bars, co
   }
 }
 
-void PaintVolumeSlide(Pattern &p, int channel, int firstRow, int lastRow, int param) {
-  for (int r = firstRow; r <= lastRow && r < p.rows; r++) {
-    Cell &cell = p.At(r, channel);
-    if (cell.effect != Effect::None) continue;
-    cell.effect = Effect::VolumeSlide;
-    cell.param = static_cast<uint8_t>(param);
+void PaintFade(Pattern &p, int channel, int firstRow, int lastRow, int amount) {
+  // A slide of one step acts on every tick but the first: speed - 1 steps per row, 5 at speed 6.
+  const int perRow = 5;
+  int slides = (std::abs(amount) + perRow - 1) / perRow;
+  lastRow = std::min(lastRow, p.rows - 1);
+  if (slides == 0 || lastRow < firstRow) return;
+  double spacing = double(lastRow - firstRow + 1) / slides;
+  for (int i = 0; i < slides; i++) {
+    for (int r = firstRow + static_cast<int>(i * spacing); r <= lastRow; r++) {
+      Cell &cell = p.At(r, channel);
+      // Vibrato and tone portamento go on while the volume slides: their own memory keeps their speed.
+      if (cell.effect == Effect::Vibrato) cell.effect = Effect::VibratoVolSlide;
+      else if (cell.effect == Effect::TonePorta) cell.effect = Effect::TonePortaVolSlide;
+      else if (cell.effect == Effect::None) cell.effect = Effect::VolumeSlide;
+      else continue;
+      cell.param = amount > 0 ? 0x10 : 0x01;
+      break;
+    }
+  }
+}
+
+void ReleaseUnused(Pattern &p) {
+  for (int c = 0; c < p.channels; c++) {
+    bool used = false;
+    for (int r = 0; r < p.rows && !used; r++) used = p.At(r, c).note != kNoNote;
+    if (!used) p.At(0, c).note = kNoteOff;
   }
 }
 

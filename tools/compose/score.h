@@ -64,6 +64,7 @@ struct LineStyle {
 };
 
 // Writes a melody into one channel of a pattern.
+// A note still held at the pattern's end is released on the last row.
 void PaintLine(modwrite::Pattern &p, int channel, const std::vector<Event> &line, const Key &key,
                const LineStyle &style);
 
@@ -93,8 +94,13 @@ void PaintArp(modwrite::Pattern &p, int channel, const std::vector<Chord> &bars,
 void PaintChipChords(modwrite::Pattern &p, int channel, const std::vector<Chord> &bars, const Key &key,
                      int octaveNote, int instrument, int volume);
 
-// Volume slide over a channel's rows without other effects, for fades in and out.
-void PaintVolumeSlide(modwrite::Pattern &p, int channel, int firstRow, int lastRow, int param);
+// A fade of a channel's volume by `amount` (negative: down) spread evenly over the rows, made of volume
+// slides of one step per tick on rows whose effect column is free.
+void PaintFade(modwrite::Pattern &p, int channel, int firstRow, int lastRow, int amount);
+
+// Silences what a pattern does not play: a channel without a single note gets a note-off on the first row,
+// so nothing held from the pattern before rings on under a section that leaves it out.
+void ReleaseUnused(modwrite::Pattern &p);
 
 // Puts an effect into the first free effect column of a row (from `channel` onwards).
 void PutEffect(modwrite::Pattern &p, int row, int channel, modwrite::Effect effect, int param);

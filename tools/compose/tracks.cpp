@@ -42,6 +42,7 @@ struct Song {
   int Pat(const std::function<void(Pattern &)> &fill, int rows = 64) {
     m.AddPattern(rows);
     fill(m.patterns.back());
+    ReleaseUnused(m.patterns.back());
     return static_cast<int>(m.patterns.size()) - 1;
   }
 
@@ -59,7 +60,7 @@ std::vector<Chord> Chords(std::initializer_list<int> roots, int size = 3) {
 void Ending(Pattern &p, const Key &key, int firstChannel, int voices, int instrument, int volume) {
   PaintPads(p, firstChannel, voices, Chords({0}), p.rows, key, 64, instrument, volume);
   for (int v = 0; v < voices; v++) {
-    PaintVolumeSlide(p, firstChannel + v, 4, p.rows - 6, 0x01);
+    PaintFade(p, firstChannel + v, 4, p.rows - 8, -volume);
     p.At(p.rows - 4, firstChannel + v).note = kNoteOff;
   }
 }
@@ -169,10 +170,11 @@ Track PixelHarbour() {
     for (int r = 1; r < 24; r++) {
       p.At(r, kChords).effect = Effect::Arpeggio;
       p.At(r, kChords).param = 0x47;
-      p.At(r, kLead).effect = Effect::VibratoVolSlide;
-      p.At(r, kLead).param = 0x02;
+      p.At(r, kLead).effect = Effect::Vibrato;
+      p.At(r, kLead).param = 0x44;
     }
-    PaintVolumeSlide(p, kBass, 4, 23, 0x02);
+    PaintFade(p, kLead, 2, 23, -40);
+    PaintFade(p, kBass, 2, 23, -50);
     for (int c : {kLead, kChords, kBass}) p.At(24, c).note = kNoteOff;
   }, 32);
   s.m.orders = {intro, a1, a2, b1, b2, a1, a2, c1, c2, breakdown, b1, b2, a1, a2, b1, b2, end};
@@ -225,11 +227,11 @@ Track NeonAvenue() {
   auto bridge = Chords({5, 3, 0, 4});     // Gm Eb Bb F
   Rng rng(2002);
 
-  auto verseLine = Phrase("x-x-x-x---x-x---x---x-x-x-----x-", verse, 2, -1, 7, rng, true);
-  auto verseLine2 = Phrase("x-x-x-x---x-x---x-x-x---x-x-----", verse, 4, -1, 7, rng, true);
-  auto chorusLine = Phrase("x---x---x-x-x---x-----x-x-x-x---", chorus, 7, 2, 10, rng, false);
-  auto chorusLine2 = Phrase("x---x---x-x-x---x-----x-x-x-----", chorus2, 7, 2, 10, rng, true);
-  auto bridgeLine = Phrase("x-------x-------x---x---x-------", bridge, 4, 0, 9, rng, true);
+  auto verseLine = Phrase("x-x-x-x---x-x---x---x-x-x-----x-", verse, 0, -3, 5, rng, true);
+  auto verseLine2 = Phrase("x-x-x-x---x-x---x-x-x---x-x-----", verse, 2, -3, 5, rng, true);
+  auto chorusLine = Phrase("x---x---x-x-x---x-----x-x-x-x---", chorus, 4, 0, 8, rng, false);
+  auto chorusLine2 = Phrase("x---x---x-x-x---x-----x-x-x-----", chorus2, 4, 0, 8, rng, true);
+  auto bridgeLine = Phrase("x-------x-------x---x---x-------", bridge, 2, -2, 6, rng, true);
 
   LineStyle leadStyle;
   leadStyle.instrument = lead;
@@ -256,7 +258,7 @@ Track NeonAvenue() {
 
   int intro = s.Pat([&](Pattern &p) {
     PaintPads(p, kPad, 3, verse, 16, key, 62, pad, 8);
-    for (int v = 0; v < 3; v++) PaintVolumeSlide(p, kPad + v, 1, 62, 0x10);
+    for (int v = 0; v < 3; v++) PaintFade(p, kPad + v, 1, 62, 24);
     PaintArp(p, kPluck, verse, key, 58, {0, 2, 4, 2, 1, 3, 5, 3}, 2, pluck, 34);
     PaintSteps(p, kHats, "..x...x...x...x.", hat, 22, 32);
     PaintSteps(p, kSnare, "rrrrrrrr", snare, 30, 56);
@@ -304,15 +306,15 @@ Track NeonAvenue() {
     PaintBass(p, kBass, "x-------x-------", verse, key, 34, bass, 44);
     PaintSteps(p, kKick, "x...x...x...x...", kick, 52, 0, 31);
     PaintSteps(p, kHats, "..x...x...x...x.", hat, 20);
-    for (int c = kPad; c < kPad + 3; c++) PaintVolumeSlide(p, c, 33, 63, 0x01);
-    PaintVolumeSlide(p, kPluck, 33, 63, 0x01);
+    for (int c = kPad; c < kPad + 3; c++) PaintFade(p, c, 33, 63, -16);
+    PaintFade(p, kPluck, 33, 63, -14);
   });
   int end = s.Pat([&](Pattern &p) {
     Ending(p, key, kPad, 3, pad, 30);
     p.At(0, kKick) = {kMiddleC, static_cast<uint8_t>(kick), 56};
     p.At(0, kHats) = {kMiddleC, static_cast<uint8_t>(open), 26};
     p.At(0, kBass) = {46, static_cast<uint8_t>(bass), 48};
-    PaintVolumeSlide(p, kBass, 4, 27, 0x02);
+    PaintFade(p, kBass, 4, 27, -44);
     p.At(28, kBass).note = kNoteOff;
     p.At(0, kPluck) = {82, static_cast<uint8_t>(pluck), 30};
   }, 48);
@@ -328,7 +330,7 @@ Track NeonAvenue() {
 Track SlowTide() {
   Song s(Format::IT, "Slow Tide", 8, 76, Key{63, false});
   s.m.channelPanning = {64, 104, 152, 192, 100, 172, 128, 150};
-  s.m.mixVolume = 64;
+  s.m.mixVolume = 40;
   ToneSpec padTone;
   padTone.wave = Wave::Saw;
   padTone.voices = 3;
@@ -378,12 +380,12 @@ Track SlowTide() {
     PaintPads(p, kPad, 4, ch, 16, key, 60, instrument, volume);
   };
   auto subBass = [&](Pattern &p, const std::vector<Chord> &ch) {
-    PaintBass(p, kBass, "x-----------x---", ch, key, 36, bass, 56);
+    PaintBass(p, kBass, "x-----------x---", ch, key, 36, bass, 40);
   };
 
   int intro = s.Pat([&](Pattern &p) {
     pads(p, a, pad, 4);
-    for (int v = 0; v < 4; v++) PaintVolumeSlide(p, kPad + v, 1, 60, 0x20);
+    for (int v = 0; v < 4; v++) PaintFade(p, kPad + v, 1, 60, 30);
   });
   int a1 = s.Pat([&](Pattern &p) {
     pads(p, a, pad, 34);
@@ -417,7 +419,7 @@ Track SlowTide() {
   int end = s.Pat([&](Pattern &p) {
     Ending(p, key, kPad, 4, pad, 34);
     p.At(0, kBass) = {39, static_cast<uint8_t>(bass), 56};
-    PaintVolumeSlide(p, kBass, 4, 40, 0x01);
+    PaintFade(p, kBass, 4, 40, -56);
     p.At(44, kBass).note = kNoteOff;
     p.At(0, kBell) = {75, static_cast<uint8_t>(bell), 36};
     p.At(8, kBell) = {82, static_cast<uint8_t>(bell), 24};
@@ -500,8 +502,8 @@ Track Breakline() {
   leadStyle.slideSpeed = 0x28;
 
   int intro = s.Pat([&](Pattern &p) {
-    PaintPads(p, kPad, 1, prog, 16, key, 65, pad, 28);
-    PaintSteps(p, kRide, "x.x.x.x.", ride, 18);
+    PaintPads(p, kPad, 1, prog, 16, key, 65, pad, 44);
+    PaintSteps(p, kRide, "x.x.x.x.", ride, 24);
     PaintSteps(p, kHats, "x.xox.xox.xox.xx", hat, 24, 32);
     PaintSteps(p, kSnare, "rrrrrrrr", snare, 40, 56);
   });
@@ -533,7 +535,7 @@ Track Breakline() {
     PaintPads(p, kPad, 1, prog2, 16, key, 65, pad, 30);
     PaintSteps(p, kSnare, "x...x...x...x...x.x.x.x.x.x.x.x.xxxxxxxxxxxxxxxxrrrrrrrrrrrrrrrr", snare, 44);
     PaintSteps(p, kKick, "x.......x.......", kick, 56);
-    PaintVolumeSlide(p, kPad, 32, 63, 0x10);
+    PaintFade(p, kPad, 32, 63, 30);
   });
   int end = s.Pat([&](Pattern &p) {
     p.At(0, kKick) = {kMiddleC, static_cast<uint8_t>(kick), 60};
@@ -542,12 +544,13 @@ Track Breakline() {
     p.At(0, kLead) = {77, static_cast<uint8_t>(lead), 36, Effect::Vibrato, 0x46};
     PaintPads(p, kStab, 2, Chords({0}), 32, key, 65, pad, 30);
     for (int r = 1; r < 24; r++) {
-      p.At(r, kLead).effect = Effect::VibratoVolSlide;
-      p.At(r, kLead).param = 0x02;
+      p.At(r, kLead).effect = Effect::Vibrato;
+      p.At(r, kLead).param = 0x46;
     }
-    PaintVolumeSlide(p, kBass, 2, 23, 0x02);
-    PaintVolumeSlide(p, kStab, 2, 23, 0x01);
-    PaintVolumeSlide(p, kPad, 2, 23, 0x01);
+    PaintFade(p, kLead, 2, 23, -36);
+    PaintFade(p, kBass, 2, 23, -56);
+    PaintFade(p, kStab, 2, 23, -30);
+    PaintFade(p, kPad, 2, 23, -30);
     for (int c : {kBass, kStab, kPad, kLead}) p.At(24, c).note = kNoteOff;
   }, 32);
   s.m.orders = {intro, d1, d2, d1, d2, h1, h2, h1, h2, d1, d2, breakdown, breakdown, build,
@@ -624,9 +627,9 @@ Track NightCircuit() {
   };
 
   int intro = s.Pat([&](Pattern &p) {
-    PaintPads(p, kPad, 1, verse, 16, key, 64, pad, 30);
-    arps(p, verse, 20);
-    PaintVolumeSlide(p, kArp, 1, 31, 0x10);
+    PaintPads(p, kPad, 1, verse, 16, key, 64, pad, 44);
+    arps(p, verse, 24);
+    PaintFade(p, kArp, 1, 31, 16);
     PaintSteps(p, kKick, "x...............", kick, 56, 32);
     PaintSteps(p, kHats, "x.x.x.x.", hat, 20, 32);
   });
@@ -670,13 +673,14 @@ Track NightCircuit() {
     Ending(p, key, kPad, 1, pad, 30);
     p.At(0, kKick) = {kMiddleC, static_cast<uint8_t>(kick), 62};
     p.At(0, kBass) = {45, static_cast<uint8_t>(bass), 54};
-    PaintVolumeSlide(p, kBass, 2, 20, 0x02);
+    PaintFade(p, kBass, 2, 20, -54);
     p.At(24, kBass).note = kNoteOff;
     p.At(0, kLead) = {69, static_cast<uint8_t>(lead), 36};
     for (int r = 1; r < 28; r++) {
-      p.At(r, kLead).effect = Effect::VibratoVolSlide;
-      p.At(r, kLead).param = 0x01;
+      p.At(r, kLead).effect = Effect::Vibrato;
+      p.At(r, kLead).param = 0x35;
     }
+    PaintFade(p, kLead, 2, 27, -36);
     p.At(28, kLead).note = kNoteOff;
   }, 40);
   s.m.orders = {intro, a1, a2, b1, b2, a1, a2, br, b1, b2, a2, b2, end};
