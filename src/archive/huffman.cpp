@@ -22,29 +22,47 @@ struct HUFF_NODE {
 
 struct HUFF_TREE {
   HUFF_NODE nodes[kMaxNodes];
-  uint8_t active[kMaxNodes];
   int nodeCount;
   HUFF_NODE *root;
   HUFF_NODE *leaf[kSymbolCount];
+  // The active nodes as a binary heap, lightest on top.
+  HUFF_NODE *heap[kSymbolCount];
+  int heapSize;
 };
 
 HUFF_TREE sTree;
 
-// Smallest active weight; among equal weights the highest index. Packed blocks only decode when the
-// decoder merges in exactly the order the packer did, so this tie rule is part of the format.
-HUFF_NODE *TakeLightest(HUFF_TREE *tree) {
-  int32_t best = 0x7FFFFFFF;
-  int pick = -1;
-  for (int i = 0; i < tree->nodeCount; i++) {
-    if (tree->active[i] && tree->nodes[i].weight <= best) {
-      best = tree->nodes[i].weight;
-      pick = i;
-    }
+// The merge order is part of the format: a block decodes only when the decoder merges exactly as the
+// packer did. The lighter node goes first, and among equal weights the one created last (highest index),
+// which is what a scan over all nodes keeping the last minimum picks; the heap gives the same order
+// without the scans.
+bool Lighter(const HUFF_NODE *a, const HUFF_NODE *b) {
+  return a->weight < b->weight || (a->weight == b->weight && a->index > b->index);
+}
+
+void HeapPush(HUFF_TREE *tree, HUFF_NODE *node) {
+  int i = tree->heapSize++;
+  while (i > 0 && Lighter(node, tree->heap[(i - 1) / 2])) {
+    tree->heap[i] = tree->heap[(i - 1) / 2];
+    i = (i - 1) / 2;
   }
-  // While fewer than 2n - 1 nodes exist at least two are active, and every weight is at most the start
-  // value, so a node is always found.
-  tree->active[pick] = 0;
-  return &tree->nodes[pick];
+  tree->heap[i] = node;
+}
+
+HUFF_NODE *HeapPop(HUFF_TREE *tree) {
+  HUFF_NODE *top = tree->heap[0];
+  HUFF_NODE *last = tree->heap[--tree->heapSize];
+  int i = 0;
+  for (;;) {
+    int child = 2 * i + 1;
+    if (child >= tree->heapSize) break;
+    if (child + 1 < tree->heapSize && Lighter(tree->heap[child + 1], tree->heap[child])) child++;
+    if (!Lighter(tree->heap[child], last)) break;
+    tree->heap[i] = tree->heap[child];
+    i = child;
+  }
+  tree->heap[i] = last;
+  return top;
 }
 
 void BuildTree(HUFF_TREE *tree, const uint32_t counts[256]) {
@@ -57,14 +75,15 @@ void BuildTree(HUFF_TREE *tree, const uint32_t counts[256]) {
     node->weight = (int32_t)count;
     node->symbol = s;
     node->index = (uint32_t)leaves;
-    tree->active[leaves] = 1;
     tree->leaf[s] = node;
+    HeapPush(tree, node);
     leaves++;
   }
   tree->nodeCount = leaves;
+  // While fewer than 2n - 1 nodes exist, at least two are active.
   while (tree->nodeCount < 2 * leaves - 1) {
-    HUFF_NODE *a = TakeLightest(tree);
-    HUFF_NODE *b = TakeLightest(tree);
+    HUFF_NODE *a = HeapPop(tree);
+    HUFF_NODE *b = HeapPop(tree);
     HUFF_NODE *node = &tree->nodes[tree->nodeCount];
     // Counts from a damaged block may overflow; the sum wraps as 32-bit arithmetic does, identically in
     // packer and decoder.
@@ -75,7 +94,7 @@ void BuildTree(HUFF_TREE *tree, const uint32_t counts[256]) {
     node->child1 = b;
     a->parent = node;
     b->parent = node;
-    tree->active[tree->nodeCount] = 1;
+    HeapPush(tree, node);
     tree->nodeCount++;
   }
   tree->root = &tree->nodes[tree->nodeCount - 1];
@@ -97,29 +116,45 @@ uint64_t ReadLE64(const unsigned char *p) {
 // =========================================================================================================
 // [SECTION] Decoder
 
-// Each table slot holds what the next kTableBits stream bits decode to from the root: up to four whole
-// byte symbols (low 32 bits, first symbol lowest), their count (bits 32..39) and the bits they take
-// (bits 40..47). A count of 0 means the first code is longer than the table or is the end symbol; the
-// plain walk handles those.
+// Each table slot holds what the next kTableBits stream bits decode to from the root: up to three whole
+// byte symbols (bits 8..31, first symbol lowest), their count (bits 6..7) and the stream bits they take
+// (bits 0..5, so that the shift needs no mask on the hot path). A count of 0 means the first code is longer than the table or is the end symbol; the plain
+// walk handles those.
 const int kTableBits = 12;
 const uint32_t kTableMask = (1u << kTableBits) - 1;
-uint64_t sTable[1u << kTableBits];
+uint32_t sTable[1u << kTableBits];
+// The first symbol alone for every bit pattern: symbol in bits 8..16, code length in bits 0..3 (0 when
+// the code is longer than the table).
+uint32_t sFirst[1u << kTableBits];
+
+// Every pattern whose low `depth` bits are the node's code (first bit lowest) starts with that node.
+void FillFirst(const HUFF_NODE *node, uint32_t code, uint32_t depth) {
+  if (node->symbol >= 0) {
+    for (uint32_t pattern = code; pattern <= kTableMask; pattern += 1u << depth)
+      sFirst[pattern] = (uint32_t)node->symbol << 8 | depth;
+    return;
+  }
+  if (depth == kTableBits) return;
+  FillFirst(node->child0, code, depth + 1);
+  FillFirst(node->child1, code | 1u << depth, depth + 1);
+}
 
 void BuildTable(const HUFF_TREE *tree) {
+  memset(sFirst, 0, sizeof sFirst);
+  FillFirst(tree->root, 0, 0);
   for (uint32_t pattern = 0; pattern <= kTableMask; pattern++) {
-    const HUFF_NODE *node = tree->root;
-    uint32_t symbols = 0, count = 0, used = 0;
-    for (int bit = 0; bit < kTableBits; bit++) {
-      node = (pattern >> bit) & 1 ? node->child1 : node->child0;
-      if (node->symbol < 0) continue;
-      if (node->symbol == kEndSymbol) break;
-      symbols |= (uint32_t)node->symbol << (8 * count);
+    uint32_t used = 0, count = 0, symbols = 0;
+    while (count < 3) {
+      // The bits above the pattern are unknown (shifted-in zeros); a code is only taken when all of its
+      // bits are real.
+      uint32_t first = sFirst[pattern >> used];
+      uint32_t length = first & 15, symbol = first >> 8;
+      if (!length || length > kTableBits - used || symbol == kEndSymbol) break;
+      symbols |= symbol << (8 * count);
+      used += length;
       count++;
-      used = (uint32_t)bit + 1;
-      if (count == 4) break;
-      node = tree->root;
     }
-    sTable[pattern] = symbols | (uint64_t)count << 32 | (uint64_t)used << 40;
+    sTable[pattern] = symbols << 8 | count << 6 | used;
   }
 }
 
@@ -163,21 +198,25 @@ uint32_t HuffDecode(const unsigned char *block, uint32_t blockSize, unsigned cha
   // Large inputs leave the plain walk to the table for all but long codes and the last few bytes.
   if (stream.size >= 64 && outputSize >= 64) {
     BuildTable(&sTree);
-    // Four lookups take at most 48 bits, within the 57 a load guarantees; each writes four bytes.
+    // Four lookups take at most 48 bits, within the 57 a load guarantees; each stores four bytes, of
+    // which up to three are symbols.
     while ((stream.position >> 3) + 8 <= stream.size && outputSize - written >= 16) {
       uint64_t bits = ReadLE64(stream.bytes + (stream.position >> 3)) >> (stream.position & 7);
+      uint64_t start = stream.position;
       int lookups = 0;
       for (; lookups < 4; lookups++) {
-        uint64_t slot = sTable[bits & kTableMask];
-        uint32_t count = (uint32_t)(slot >> 32) & 0xFF;
-        if (!count) break;
-        uint32_t symbols = (uint32_t)slot;
+        uint32_t slot = sTable[bits & kTableMask];
+        if (!(slot & 0xC0)) break;
+        uint32_t symbols = slot >> 8;
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+        symbols = __builtin_bswap32(symbols);
+#endif
         memcpy(output + written, &symbols, 4);
-        written += count;
-        uint32_t used = (uint32_t)(slot >> 40) & 0xFF;
-        bits >>= used;
-        stream.position += used;
+        written += (slot >> 6) & 3;
+        bits >>= slot & 63;
+        start += slot & 63;
       }
+      stream.position = start;
       if (lookups == 4) continue;
       int symbol = WalkOneSymbol(&sTree, &stream);
       if (symbol == kEndSymbol) return written;
