@@ -3,8 +3,6 @@
 // player screen's rectangles, the track list readable, and the same bytes from build to build.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
-#include <jpeglib.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +15,8 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "graphics/decoders.h"
+#include "support/misc.h"
 #include "testkit.h"
 
 namespace {
@@ -54,13 +54,14 @@ std::string DiskDir() { return BinaryDir() + "/data/disk"; }
 int RunTool(const std::string &command) { return system((command + " > /dev/null").c_str()); }
 
 // ---------------------------------------------------------------------------------------------------------
-// Decoding through the reference libraries into packed RGB
+// Decoding through the program's own decoders into packed RGB
 
 struct Decoded {
   bool ok = false;
   int width = 0;
   int height = 0;
-  std::vector<uint8_t> rgb;  // 3 bytes per pixel, top row first
+  std::vector<uint8_t> rgb;      // 3 bytes per pixel, top row first
+  std::vector<uint8_t> indices;  // GIF only: the palette index of every pixel
 
   double Luma(int x, int y) const {
     const uint8_t *p = &rgb[(size_t(y) * width + x) * 3];
@@ -68,46 +69,44 @@ struct Decoded {
   }
 };
 
-Decoded DecodeJpeg(const std::string &bytes) {
+const unsigned char *Bytes(const std::string &s) { return reinterpret_cast<const unsigned char *>(s.data()); }
+
+Decoded FromImage(const IMAGE &image) {
   Decoded d;
-  jpeg_decompress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
-  if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK) {
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    d.width = int(cinfo.output_width);
-    d.height = int(cinfo.output_height);
-    d.rgb.resize(size_t(d.width) * d.height * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = &d.rgb[size_t(cinfo.output_scanline) * d.width * 3];
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    d.ok = true;
+  d.ok = true;
+  d.width = image.Width;
+  d.height = image.Height;
+  const uint32_t *pixels = static_cast<const uint32_t *>(image.Pixels);
+  for (size_t i = 0; i < size_t(d.width) * d.height; i++) {
+    d.rgb.push_back(uint8_t(pixels[i] >> 16));
+    d.rgb.push_back(uint8_t(pixels[i] >> 8));
+    d.rgb.push_back(uint8_t(pixels[i]));
   }
-  jpeg_destroy_decompress(&cinfo);
+  TrackedFree(image.Pixels, __LINE__, "artgen_test");
   return d;
 }
 
-Decoded DecodePng(const std::string &bytes) {
+Decoded DecodeByName(const std::string &name, const std::string &bytes) {
+  IMAGE image = {0, 0, nullptr};
+  const std::string ext = name.substr(name.size() - 4);
+  if (ext == ".jpg") return DecodeJPEG(Bytes(bytes), bytes.size(), &image) ? FromImage(image) : Decoded();
+  if (ext == ".png") return DecodePNG(Bytes(bytes), bytes.size(), &image) ? FromImage(image) : Decoded();
+  unsigned char palette[768];
+  if (!DecodeGIF(Bytes(bytes), bytes.size(), &image, palette)) return Decoded();
   Decoded d;
-  png_image image;
-  memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
-    image.format = PNG_FORMAT_RGB;
-    d.width = int(image.width);
-    d.height = int(image.height);
-    d.rgb.resize(PNG_IMAGE_SIZE(image));
-    d.ok = png_image_finish_read(&image, nullptr, d.rgb.data(), 0, nullptr) != 0;
-  }
-  png_image_free(&image);
+  d.ok = true;
+  d.width = image.Width;
+  d.height = image.Height;
+  const uint8_t *indices = static_cast<const uint8_t *>(image.Pixels);
+  d.indices.assign(indices, indices + size_t(d.width) * d.height);
+  for (uint8_t k : d.indices) d.rgb.insert(d.rgb.end(), palette + k * 3, palette + k * 3 + 3);
+  TrackedFree(image.Pixels, __LINE__, "artgen_test");
   return d;
 }
 
+Decoded DecodeFile(const std::string &name) { return DecodeByName(name, ReadWholeFile(DiskDir() + "/" + name)); }
+
+// giflib's reading of the same file, to cross-check the program's decoder against the encoder's library.
 struct GifReader {
   const std::string *bytes;
   size_t position;
@@ -121,35 +120,18 @@ int ReadGifBytes(GifFileType *gif, GifByteType *out, int count) {
   return int(n);
 }
 
-Decoded DecodeGif(const std::string &bytes, std::vector<uint8_t> *indices = nullptr) {
-  Decoded d;
+std::vector<uint8_t> GiflibIndices(const std::string &bytes) {
+  std::vector<uint8_t> indices;
   GifReader reader = {&bytes, 0};
   int error = 0;
   GifFileType *gif = DGifOpen(&reader, ReadGifBytes, &error);
-  if (!gif) return d;
-  if (DGifSlurp(gif) == GIF_OK && gif->ImageCount >= 1 && gif->SColorMap) {
+  if (!gif) return indices;
+  if (DGifSlurp(gif) == GIF_OK && gif->ImageCount >= 1) {
     const SavedImage &image = gif->SavedImages[0];
-    d.width = image.ImageDesc.Width;
-    d.height = image.ImageDesc.Height;
-    d.rgb.resize(size_t(d.width) * d.height * 3);
-    for (size_t i = 0; i < size_t(d.width) * d.height; i++) {
-      const GifColorType c = gif->SColorMap->Colors[image.RasterBits[i]];
-      d.rgb[i * 3] = c.Red;
-      d.rgb[i * 3 + 1] = c.Green;
-      d.rgb[i * 3 + 2] = c.Blue;
-    }
-    if (indices) indices->assign(image.RasterBits, image.RasterBits + size_t(d.width) * d.height);
-    d.ok = true;
+    indices.assign(image.RasterBits, image.RasterBits + size_t(image.ImageDesc.Width) * image.ImageDesc.Height);
   }
   DGifCloseFile(gif, &error);
-  return d;
-}
-
-Decoded DecodeByName(const std::string &name, const std::string &bytes) {
-  const std::string ext = name.substr(name.size() - 4);
-  if (ext == ".jpg") return DecodeJpeg(bytes);
-  if (ext == ".png") return DecodePng(bytes);
-  return DecodeGif(bytes);
+  return indices;
 }
 
 bool PowerOfTwo(int v) { return v >= 2 && v <= 1024 && (v & (v - 1)) == 0; }
@@ -200,11 +182,11 @@ class Archive {
 // ---------------------------------------------------------------------------------------------------------
 
 TEST(ArtgenPictures, EveryPictureDecodesAtItsSize) {
+  ScopedTempDir workdir;  // the decoders write the program's log into the working folder
   for (const Member &m : kPictures) {
     SCOPED_TRACE(m.name);
-    const std::string path = DiskDir() + "/" + m.name;
-    ASSERT_TRUE(FileExists(path)) << "the disk build has not run";
-    const Decoded d = DecodeByName(m.name, ReadWholeFile(path));
+    ASSERT_TRUE(FileExists(DiskDir() + "/" + m.name)) << "the disk build has not run";
+    const Decoded d = DecodeFile(m.name);
     ASSERT_TRUE(d.ok);
     EXPECT_EQ(d.width, m.width);
     EXPECT_EQ(d.height, m.height);
@@ -225,6 +207,7 @@ TEST(ArtgenPictures, EveryPictureDecodesAtItsSize) {
 // The program's GIF decoder reads a fixed subset: the image descriptor right after the global colour
 // table, no local table, no interlace, a minimum code size from 2 to 9.
 TEST(ArtgenPictures, GifsStayInsideTheDecoderSubset) {
+  ScopedTempDir workdir;  // the decoders write the program's log into the working folder
   for (const char *name : {"data/font.gif", "data/scrler.gif"}) {
     SCOPED_TRACE(name);
     const std::string b = ReadWholeFile(DiskDir() + "/" + name);
@@ -237,14 +220,19 @@ TEST(ArtgenPictures, GifsStayInsideTheDecoderSubset) {
     EXPECT_EQ(uint8_t(b[p + 9]) & 0xc0, 0) << "local colour table or interlace";
     EXPECT_GE(uint8_t(b[p + 10]), 2);
     EXPECT_LE(uint8_t(b[p + 10]), 9);
+    // The program's decoder and giflib read the same indices.
+    const Decoded d = DecodeByName(name, b);
+    ASSERT_TRUE(d.ok);
+    EXPECT_TRUE(d.indices == GiflibIndices(b));
   }
 }
 
 // Cell of code c: column c % 16, row c / 16, 16 x 16 texels; black is the transparent colour key.
 TEST(ArtgenPictures, FontHasEveryPrintableGlyphInItsCell) {
-  std::vector<uint8_t> indices;
-  const Decoded font = DecodeGif(ReadWholeFile(DiskDir() + "/data/font.gif"), &indices);
+  ScopedTempDir workdir;  // the decoders write the program's log into the working folder
+  const Decoded font = DecodeFile("data/font.gif");
   ASSERT_TRUE(font.ok);
+  const std::vector<uint8_t> &indices = font.indices;
   auto ink = [&](int code, int x0, int y0, int x1, int y1) {
     int count = 0;
     for (int y = (code / 16) * 16 + y0; y < (code / 16) * 16 + y1; y++) {
@@ -312,8 +300,9 @@ void InsideAndAround(const Decoded &d, const Rect &r, int margin, double *inside
 }
 
 TEST(ArtgenPanels, ButtonArtLiesOverEveryButtonRectangle) {
+  ScopedTempDir workdir;  // the decoders write the program's log into the working folder
   for (const char *name : {"data/panel1.jpg", "data/panel5.jpg"}) {
-    const Decoded d = DecodeJpeg(ReadWholeFile(DiskDir() + "/" + name));
+    const Decoded d = DecodeFile(name);
     ASSERT_TRUE(d.ok);
     for (const Rect &r : kButtons) {
       SCOPED_TRACE(std::string(name) + " " + r.role);
@@ -331,8 +320,9 @@ TEST(ArtgenPanels, ButtonArtLiesOverEveryButtonRectangle) {
 }
 
 TEST(ArtgenPanels, SceneAreaIsDarkAndTheTwoPanelsDiffer) {
-  const Decoded a = DecodeJpeg(ReadWholeFile(DiskDir() + "/data/panel1.jpg"));
-  const Decoded b = DecodeJpeg(ReadWholeFile(DiskDir() + "/data/panel5.jpg"));
+  ScopedTempDir workdir;  // the decoders write the program's log into the working folder
+  const Decoded a = DecodeFile("data/panel1.jpg");
+  const Decoded b = DecodeFile("data/panel5.jpg");
   ASSERT_TRUE(a.ok && b.ok);
   const double k = a.width / 512.0;
   double sumA = 0, maxA = 0, diff = 0;
