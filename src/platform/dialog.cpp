@@ -258,6 +258,11 @@ static void HandleEvent(PlatformDialog *dialog, SDL_Window *native, const SDL_Ev
     default:
       break;
   }
+  // The backend reads the modifiers from SDL's current state, which is already that of the end of the
+  // batch; the key's own modifiers are the ones that held when it was pressed.
+  if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
+    SDL_SetModState(static_cast<SDL_Keymod>(event.key.keysym.mod));
+  }
   ImGui_ImplSDL2_ProcessEvent(&event);
 }
 
@@ -339,12 +344,29 @@ int32_t PlatformRunDialog(const PLATFORM_DIALOG_TEMPLATE *dialogTemplate, Platfo
   SDL_ShowWindow(native);
   SDL_RaiseWindow(native);
   SDL_SetWindowInputFocus(native);
+  // ImGui reads keys once per frame, so a key released in the same batch as it was pressed would never
+  // be seen down (a quick Ctrl+A); the release waits for the next frame.
+  SDL_Event deferred;
+  bool haveDeferred = false;
   while (!dialog.Ended) {
     SDL_Event event;
-    // Sleeps while nothing happens; a tenth of a second keeps hover and caret blinking alive.
-    if (SDL_WaitEventTimeout(&event, 100)) {
+    bool keyWentDown = false;
+    if (haveDeferred) {
+      haveDeferred = false;
+      HandleEvent(&dialog, native, deferred);
+    } else if (SDL_WaitEventTimeout(&event, 100)) {
+      // Sleeps while nothing happens; a tenth of a second keeps hover and caret blinking alive.
+      keyWentDown = event.type == SDL_KEYDOWN;
       HandleEvent(&dialog, native, event);
-      while (!dialog.Ended && SDL_PollEvent(&event)) HandleEvent(&dialog, native, event);
+    }
+    while (!dialog.Ended && SDL_PollEvent(&event)) {
+      if (event.type == SDL_KEYUP && keyWentDown) {
+        deferred = event;
+        haveDeferred = true;
+        break;
+      }
+      keyWentDown = keyWentDown || event.type == SDL_KEYDOWN;
+      HandleEvent(&dialog, native, event);
     }
     if (dialog.Ended) break;
     ImGui_ImplOpenGL2_NewFrame();

@@ -29,6 +29,9 @@ static bool IsRealVideoDriver(const char *name) {
 
 int32_t PlatformStartVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
+    // Without a display server to talk to SDL would only probe its way down to the offscreen driver,
+    // and the Wayland probe complains on standard error on the way.
+    if (SDL_getenv("DISPLAY") == nullptr && SDL_getenv("WAYLAND_DISPLAY") == nullptr) return 0;
     // One window closing must not look like a request to end the whole process.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     // The dialog runs its own loop; the main window must not drop out of its changed mode meanwhile.
@@ -284,9 +287,15 @@ void PlatformOwnerEvent(const SDL_Event &event) {
   }
 }
 
+// SDL_PollEvent stops at the end of each poll cycle and so can miss what arrived since; pumping and then
+// taking from SDL's queue sees everything up to now, the pending SIGTERM and SIGINT included.
 static void Pump() {
+  if (!sQueue.empty()) return;
+  SDL_PumpEvents();
   SDL_Event event;
-  while (sQueue.empty() && SDL_PollEvent(&event)) Translate(event);
+  while (sQueue.empty() && SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
+    if (event.type != SDL_POLLSENTINEL) Translate(event);
+  }
 }
 
 int32_t PlatformPeekMessage(PLATFORM_MESSAGE *message) {
@@ -312,6 +321,13 @@ void PlatformPostQuit(int32_t code) {
   message.Kind = PM_QUIT;
   message.QuitCode = code;
   sQueue.push_back(message);
+}
+
+void PlatformShutdown() {
+  PlatformRestoreDisplayMode();
+  sQueue.clear();
+  sMouseButtons = 0;
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 // =========================================================================================================

@@ -26,6 +26,10 @@ PlatformWindow *PlatformCreateMainWindow(const char *title);
 // Message boxes have no owner again afterwards. Null is ignored.
 void PlatformDestroyWindow(PlatformWindow *window);
 
+// Ends the video subsystem started by the first window or dialog, after every window is destroyed; the
+// display mode goes back to the desktop's. A later window starts it again.
+void PlatformShutdown();
+
 // Shows the window, raises it above the others and gives it the keyboard focus.
 void PlatformShowWindow(PlatformWindow *window);
 // Places the window top-most at (x, y) screen pixels with a client area of width x height and shows it.
