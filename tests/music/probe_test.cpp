@@ -1,0 +1,110 @@
+// Module header probe, on generated modules and on hand-made headers.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "music/music.h"
+#include "songs.h"
+#include "testkit.h"
+
+using modwrite::Format;
+
+namespace {
+
+std::vector<uint8_t> XMHeader(uint16_t version, uint32_t headerSize, uint16_t orders) {
+  std::vector<uint8_t> bytes(336, 0);
+  bytes[58] = (uint8_t)version, bytes[59] = (uint8_t)(version >> 8);
+  for (int i = 0; i < 4; i++) bytes[60 + i] = (uint8_t)(headerSize >> (8 * i));
+  bytes[64] = (uint8_t)orders, bytes[65] = (uint8_t)(orders >> 8);
+  return bytes;
+}
+
+std::vector<uint8_t> ITHeader(const char *signature, uint16_t orders) {
+  std::vector<uint8_t> bytes(48, 0);
+  for (int i = 0; i < 4; i++) bytes[i] = (uint8_t)signature[i];
+  bytes[32] = (uint8_t)orders, bytes[33] = (uint8_t)(orders >> 8);
+  return bytes;
+}
+
+// Writes the bytes to a file and probes it; the file is left at its end first, which the probe must undo.
+uint32_t Probe(uint32_t (*probe)(FILE *), const std::vector<uint8_t> &bytes, long *after = nullptr) {
+  WriteWholeFile("probe.bin", std::string(bytes.begin(), bytes.end()));
+  FILE *file = fopen("probe.bin", "rb");
+  fseek(file, 0, SEEK_END);
+  uint32_t orders = probe(file);
+  if (after) *after = ftell(file);
+  fclose(file);
+  return orders;
+}
+
+void ExpectProbeFails(uint32_t (*probe)(FILE *), const std::vector<uint8_t> &bytes, const std::string &message) {
+  ChildResult child = RunChild([&] { Probe(probe, bytes); });
+  EXPECT_EQ(child.exitCode, 0);
+  EXPECT_EQ(child.out.rfind("\n PROGRAM: -- ERROR: at xm_play ", 0), 0u) << child.out;
+  EXPECT_NE(child.out.find(" : " + message + " "), std::string::npos) << child.out;
+  EXPECT_EQ(child.err, "ERROR: " + message + "\n");
+}
+
+std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
+TEST(Probe, GeneratedModulesGiveTheirOrderCountAndLeaveTheFileAfterTheHeader) {
+  ScopedTempDir dir;
+  modwrite::Module song = songs::SquareSong(Format::XM, 7, 16);
+  long after = 0;
+  EXPECT_EQ(Probe(ProbeXMHeader, modwrite::Write(song), &after), 7u);
+  EXPECT_EQ(after, 336);
+  song.format = Format::IT;
+  std::vector<uint8_t> it = modwrite::Write(song);
+  EXPECT_EQ(Probe(ProbeITHeader, it, &after), (uint32_t)(it[32] | it[33] << 8));
+  EXPECT_EQ(it[32], 7);
+  EXPECT_EQ(after, 48);
+}
+
+TEST(Probe, OnlyVersionHeaderSizeAndSignatureAreChecked) {
+  ScopedTempDir dir;
+  std::vector<uint8_t> xm = XMHeader(0x0104, 276, 0xFFFF);
+  for (int i = 0; i < 58; i++) xm[i] = (uint8_t)(i * 37);  // identification text and names are free
+  EXPECT_EQ(Probe(ProbeXMHeader, xm), 65535u);
+  EXPECT_EQ(Probe(ProbeITHeader, ITHeader("IMPM", 0)), 0u);
+  EXPECT_EQ(Probe(ProbeITHeader, ITHeader("IMPM", 300)), 300u);
+}
+
+TEST(Probe, XMFailures) {
+  ScopedTempDir dir;
+  ExpectProbeFails(ProbeXMHeader, XMHeader(0x0103, 276, 1), "Cannot parse XM file ! [Bad version]");
+  ExpectProbeFails(ProbeXMHeader, XMHeader(0x0104, 277, 1), "Cannot parse XM file ! [Bad header]");
+  ExpectProbeFails(ProbeXMHeader, XMHeader(0x0104, 20, 1), "Cannot parse XM file ! [Bad header]");
+  ExpectProbeFails(ProbeXMHeader, Cut(XMHeader(0x0104, 276, 1), 59), "Cannot parse XM file ! [Read error]");
+  ExpectProbeFails(ProbeXMHeader, Cut(XMHeader(0x0104, 276, 1), 335), "Cannot parse XM file ! [Read error]");
+  // The version is checked before the rest of the header is missed.
+  ExpectProbeFails(ProbeXMHeader, Cut(XMHeader(0x0103, 276, 1), 60), "Cannot parse XM file ! [Bad version]");
+  ExpectProbeFails(ProbeXMHeader, {}, "Cannot parse XM file ! [Read error]");
+}
+
+TEST(Probe, ITFailures) {
+  ScopedTempDir dir;
+  ExpectProbeFails(ProbeITHeader, Cut(ITHeader("IMPM", 1), 47), "Cannot parse IT file ! [Read error]");
+  ExpectProbeFails(ProbeITHeader, ITHeader("IMPm", 1), "Cannot parse IT file ! [Bad format]");
+  ExpectProbeFails(ProbeITHeader, Cut(XMHeader(0x0104, 276, 1), 48), "Cannot parse IT file ! [Bad format]");
+}
+
+TEST(Probe, TheChecksReportWithoutEndingTheProcess) {
+  uint32_t orders = 99;
+  std::vector<uint8_t> xm = XMHeader(0x0104, 276, 12);
+  EXPECT_STREQ(CheckXMHeader(xm.data(), 335, &orders), "Cannot parse XM file ! [Read error]");
+  EXPECT_EQ(orders, 99u);
+  EXPECT_EQ(CheckXMHeader(xm.data(), 336, &orders), nullptr);
+  EXPECT_EQ(orders, 12u);
+  std::vector<uint8_t> it = ITHeader("IMPM", 3);
+  EXPECT_STREQ(CheckITHeader(it.data(), 47, &orders), "Cannot parse IT file ! [Read error]");
+  EXPECT_EQ(CheckITHeader(it.data(), 48, &orders), nullptr);
+  EXPECT_EQ(orders, 3u);
+}
+
+}  // namespace
