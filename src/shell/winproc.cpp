@@ -23,9 +23,19 @@ void ClampWindowPosition(int32_t *x, int32_t *y, int32_t width, int32_t height, 
   if (*y < 0) *y = 0;
 }
 
-static void DragWindow() {
+// The cursor's screen position, from the window's position and the message's client position. The
+// system's cursor query cannot be used: under X11 it answers from a cache that synthetic pointer motion
+// (XTEST) never refreshes, so a drag would not move.
+static void CursorScreenPos(const PLATFORM_MESSAGE *message, int32_t *x, int32_t *y) {
+  int32_t left, top, width, height;
+  PlatformGetWindowRect(MainWindow, &left, &top, &width, &height);
+  *x = left + message->X;
+  *y = top + message->Y;
+}
+
+static void DragWindow(const PLATFORM_MESSAGE *message) {
   int32_t cursorX, cursorY;
-  PlatformGetCursorPos(&cursorX, &cursorY);
+  CursorScreenPos(message, &cursorX, &cursorY);
   int32_t x = DragWindowX + (cursorX - DragCursorX);
   int32_t y = DragWindowY + (cursorY - DragCursorY);
   // A changed display mode is covered by the window already.
@@ -45,7 +55,7 @@ static void ButtonStep(const PLATFORM_MESSAGE *message) {
     DragWindowY = WindowY;
     Dragging = 1;
     PlatformCaptureMouse(1);
-    PlatformGetCursorPos(&DragCursorX, &DragCursorY);
+    CursorScreenPos(message, &DragCursorX, &DragCursorY);
   }
 }
 
@@ -53,7 +63,7 @@ static void MouseMove(const PLATFORM_MESSAGE *message) {
   // The position travels as two unsigned 16-bit halves of one word.
   MouseX = (int32_t)(uint16_t)message->X;
   MouseY = (int32_t)(uint16_t)message->Y;
-  if (Dragging) DragWindow();
+  if (Dragging) DragWindow(message);
   ButtonStep(message);
 }
 

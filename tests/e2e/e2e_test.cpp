@@ -1,0 +1,292 @@
+// End-to-end runs of build/tunemill: the setup dialog, the start, the shutdown paths and the windowed drag.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "modwrite/modwrite.h"
+#include "testkit.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string BinaryDir() { return getenv("TUNEMILL_BINARY_DIR") ? getenv("TUNEMILL_BINARY_DIR") : "."; }
+
+std::string Shell(const std::string &command) {
+  std::string out;
+  FILE *pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+// The id of the first top-level window whose title is exactly `title`, or "" after `seconds`. Read from
+// xwininfo, since xdotool's name search skips titles stored as UTF-8 (SDL's message box).
+std::string FindWindow(const std::string &title, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  do {
+    std::string out = Shell("xwininfo -root -children 2>/dev/null");
+    std::string quoted = " \"" + title + "\": ";
+    size_t at = out.find(quoted);
+    if (at != std::string::npos) {
+      size_t begin = out.rfind("0x", at);
+      return std::to_string(std::stoul(out.substr(begin, at - begin), nullptr, 16));
+    }
+    std::this_thread::sleep_for(100ms);
+  } while (std::chrono::steady_clock::now() < end);
+  return "";
+}
+
+struct Geometry {
+  int x = -1, y = -1, width = -1, height = -1;
+};
+
+Geometry WindowGeometry(const std::string &id) {
+  Geometry g;
+  std::string out = Shell("xdotool getwindowgeometry --shell " + id);
+  sscanf(out.c_str(), "WINDOW=%*d\nX=%d\nY=%d\nWIDTH=%d\nHEIGHT=%d", &g.x, &g.y, &g.width, &g.height);
+  return g;
+}
+
+// Types keys into a window after giving it the focus (there is no window manager to do it).
+void Keys(const std::string &id, const std::string &keys) {
+  Shell("xdotool windowfocus --sync " + id + " 2>/dev/null; xdotool key --delay 80 " + keys);
+}
+
+// Clicks at dialog units (x, y) of the setup dialog, whose client area is 202 x 143 units.
+void ClickDialog(const std::string &id, double x, double y) {
+  Geometry g = WindowGeometry(id);
+  int px = g.x + (int)(x * g.width / 202.0), py = g.y + (int)(y * g.height / 143.0);
+  Shell("xdotool mousemove --sync " + std::to_string(px) + " " + std::to_string(py) + " click 1");
+  std::this_thread::sleep_for(150ms);
+}
+
+bool WaitFor(const std::function<bool()> &condition, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
+}
+
+class Program {
+ public:
+  ~Program() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Starts build/tunemill in the working directory, recording its sound in "audio.raw".
+  void Start() {
+    std::string binary = BinaryDir() + "/tunemill";
+    pid_ = fork();
+    if (pid_ == 0) {
+      freopen("stdout.txt", "w", stdout);
+      freopen("stderr.txt", "w", stderr);
+      setenv("SDL_AUDIODRIVER", "disk", 1);
+      setenv("SDL_DISKAUDIOFILE", "audio.raw", 1);
+      execl(binary.c_str(), binary.c_str(), (char *)nullptr);
+      _exit(127);
+    }
+  }
+  void Signal(int sig) { kill(pid_, sig); }
+  // The exit code, or -1 when the program is still running after `seconds` or died of a signal.
+  int Wait(double seconds) {
+    int status = 0;
+    bool done = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds);
+    if (!done) return -1;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(getenv("DISPLAY")) << "runs under scripts/with-xvfb";
+    std::string disk = BinaryDir() + "/tunemill.dat";
+    if (fs::exists(disk)) {
+      fs::copy_file(disk, "tunemill.dat");
+      return;
+    }
+    // One track: a module of 64 rows (7.7 s) holding a full-scale square wave.
+    fs::create_directories("pack/data");
+    fs::create_directories("pack/music");
+    WriteWholeFile("pack/data/mods.dat", "1\r\ndata/track1.txt\r\n");
+    WriteWholeFile("pack/data/track1.txt", "music/square.xm\r\nSquare\r\nWave\r\nGenerated for the tests\r\n");
+    ASSERT_TRUE(modwrite::Save(modwrite::SquareTestModule(modwrite::Format::XM, 64), "pack/music/square.xm"));
+    ASSERT_EQ(system((BinaryDir() + "/tmpack create tunemill.dat --huffman pack >/dev/null").c_str()), 0);
+    fs::remove_all("pack");
+  }
+
+  std::string Log() { return ReadWholeFile("program.log"); }
+  bool LogHas(const std::string &text) { return Log().find(text) != std::string::npos; }
+  // Dismisses the fatal error's message box.
+  void DismissErrorBox() {
+    std::string box = FindWindow("ERROR", 20);
+    ASSERT_FALSE(box.empty()) << "no ERROR box";
+    Keys(box, "Return");
+  }
+
+  ScopedTempDir dir;
+  Program program;
+};
+
+TEST_F(EndToEnd, ReturnPlaysTheMusicAndSigtermShutsDownInOrder) {
+  program.Start();
+  std::string dialog = FindWindow("Tunemill - setup", 30);
+  ASSERT_FALSE(dialog.empty()) << "no setup dialog";
+  if (getenv("TUNEMILL_E2E_SHOTS")) Shell(std::string("import -window root ") + getenv("TUNEMILL_E2E_SHOTS") + "/dialog.png");
+  Keys(dialog, "Return");
+
+  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 30)) << Log();
+  // Frames and music run for a while.
+  std::this_thread::sleep_for(2s);
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.Wait(30), 1) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
+
+  std::string log = Log();
+  EXPECT_NE(log.find(" BEG LOGIN AT "), std::string::npos);
+  EXPECT_NE(log.find("\n\n[pixelformatdesctiptor printout] \nnVersion     = 1 \ndwFlags      = "), std::string::npos);
+  EXPECT_NE(log.find("\n GL_RENDERER: "), std::string::npos);
+  EXPECT_NE(log.find("\n GL_VENDOR: "), std::string::npos);
+  EXPECT_NE(log.find("\n GL_VERSION: "), std::string::npos);
+  // One extension per line.
+  size_t begin = log.find("\n HARDWARE EXTENSIONS : \n\n");
+  ASSERT_NE(begin, std::string::npos);
+  begin += 25;
+  size_t end = log.find(" \n\n\n ", begin);
+  ASSERT_NE(end, std::string::npos);
+  std::string extensions = log.substr(begin, end - begin);
+  EXPECT_EQ(extensions.find(' '), std::string::npos);
+  EXPECT_NE(extensions.find("\nGL_ARB_multitexture\n"), std::string::npos);
+  // Everything released.
+  size_t report = log.find("\n PROGRAM: -- DEBUG: Alloc Raport: ");
+  ASSERT_NE(report, std::string::npos);
+  EXPECT_EQ(log.substr(report), "\n PROGRAM: -- DEBUG: Alloc Raport: \n PROGRAM: -- DEBUG: End of alloc raport.");
+  for (const auto &entry : fs::directory_iterator("."))
+    EXPECT_EQ(entry.path().filename().string().rfind("_#q_", 0), std::string::npos) << entry.path();
+
+  // The square wave reached the audio device.
+  std::string audio = ReadWholeFile("audio.raw");
+  EXPECT_GT(audio.size(), 44100u);
+  size_t loud = 0;
+  for (size_t i = 0; i + 1 < audio.size(); i += 2) {
+    int16_t sample = (int16_t)((uint8_t)audio[i] | ((uint8_t)audio[i + 1] << 8));
+    if (sample > 4000 || sample < -4000) loud++;
+  }
+  EXPECT_GT(loud, 44100u / 4) << "frames of the square wave recorded";
+}
+
+TEST_F(EndToEnd, EscapeInTheDialogEndsWithoutADriver) {
+  program.Start();
+  std::string dialog = FindWindow("Tunemill - setup", 30);
+  ASSERT_FALSE(dialog.empty());
+  Keys(dialog, "Escape");
+  EXPECT_EQ(program.Wait(20), 0);
+  EXPECT_FALSE(LogHas("pixelformatdesctiptor"));
+  EXPECT_FALSE(LogHas("GL_RENDERER"));
+  EXPECT_FALSE(FileExists("audio.raw") && !ReadWholeFile("audio.raw").empty());
+}
+
+TEST_F(EndToEnd, WindowedModeIsDraggedAndClampedToTheDesktop) {
+  program.Start();
+  std::string dialog = FindWindow("Tunemill - setup", 30);
+  ASSERT_FALSE(dialog.empty());
+  ClickDialog(dialog, 80 + 22, 30 + 5);   // "640x480"
+  ClickDialog(dialog, 5 + 20, 115 + 5);   // "Do not force video mode"
+  if (getenv("TUNEMILL_E2E_SHOTS")) Shell(std::string("import -window root ") + getenv("TUNEMILL_E2E_SHOTS") + "/windowed.png");
+  Keys(dialog, "Return");
+  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 30)) << Log();
+
+  std::string window;
+  ASSERT_TRUE(WaitFor([&] {
+    window = FindWindow("Tunemill", 1);
+    Geometry g = WindowGeometry(window);
+    return g.width == 640 && g.height == 480;
+  }, 10));
+  Geometry g = WindowGeometry(window);
+  EXPECT_EQ(g.x, 0);
+  EXPECT_EQ(g.y, 0);
+
+  auto drag = [&](int fromX, int fromY, int toX, int toY) {
+    Shell("xdotool mousemove --sync " + std::to_string(fromX) + " " + std::to_string(fromY) + " mousedown 3");
+    for (int step = 1; step <= 8; step++) {
+      int x = fromX + (toX - fromX) * step / 8, y = fromY + (toY - fromY) * step / 8;
+      Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
+      std::this_thread::sleep_for(50ms);
+    }
+    Shell("xdotool mouseup 3");
+    std::this_thread::sleep_for(300ms);
+  };
+  // Far to the right and above the top: the right edge stops at 1024, the top at 0.
+  drag(100, 100, 1000, 40);
+  g = WindowGeometry(window);
+  EXPECT_EQ(g.x, 1024 - 640);
+  EXPECT_EQ(g.y, 0);
+  // Back past the top-left corner.
+  drag(500, 200, 10, 5);
+  g = WindowGeometry(window);
+  EXPECT_EQ(g.x, 0);
+  EXPECT_EQ(g.y, 0);
+  // Down by 100: inside the desktop the window follows the cursor exactly.
+  drag(200, 200, 250, 300);
+  g = WindowGeometry(window);
+  EXPECT_EQ(g.x, 50);
+  EXPECT_EQ(g.y, 100);
+
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.Wait(30), 1);
+}
+
+TEST_F(EndToEnd, ForcedModeTheDisplayLacksEndsWithTheDriversMessage) {
+  program.Start();
+  std::string dialog = FindWindow("Tunemill - setup", 30);
+  ASSERT_FALSE(dialog.empty());
+  ClickDialog(dialog, 80 + 22, 15 + 5);  // "320x240", forced: Xvfb offers only its one mode
+  Keys(dialog, "Return");
+  DismissErrorBox();
+  EXPECT_EQ(program.Wait(20), 0);
+  std::string out = ReadWholeFile("stdout.txt");
+  EXPECT_NE(out.find(" : c_GLDRIVER::ChangeDisplaySettings failed ! "), std::string::npos) << out;
+  EXPECT_NE(out.find(" PROGRAM: -- ERROR: at gldriver "), std::string::npos) << out;
+  EXPECT_FALSE(LogHas("GL_RENDERER"));
+}
+
+TEST_F(EndToEnd, FatalErrorAfterStartBlocksUntilTheBoxIsDismissed) {
+  // A track list without tracks fails in the director's start-up, after the driver exists.
+  fs::create_directories("pack/data");
+  WriteWholeFile("pack/data/mods.dat", "0\r\n");
+  ASSERT_EQ(system((BinaryDir() + "/tmpack create tunemill.dat --store pack >/dev/null").c_str()), 0);
+  program.Start();
+  std::string dialog = FindWindow("Tunemill - setup", 30);
+  ASSERT_FALSE(dialog.empty());
+  Keys(dialog, "Return");
+  ASSERT_FALSE(FindWindow("ERROR", 30).empty());
+  // Still waiting for the listener.
+  EXPECT_EQ(program.Wait(1), -1);
+  DismissErrorBox();
+  EXPECT_EQ(program.Wait(20), 0);
+  EXPECT_TRUE(LogHas(" PROGRAM: -- ERROR: at demo 31 : Format error ! [Bad number of XMs] "));
+  EXPECT_TRUE(LogHas("GL_RENDERER"));
+}
+
+}  // namespace
