@@ -1,0 +1,98 @@
+#include "effects/efx2.h"
+
+#include <cmath>
+#include <cstring>
+
+const float gSpectrumBandEdges[SPECTRUM_BANDS + 1] = {60,   170,  310,   600,   1000,
+                                                      3000, 6000, 12000, 14000, 16000};
+
+void FFT::Compute(uint32_t n, int inverse, const float *realIn, const float *imagIn, float *realOut,
+                  float *imagOut) {
+  if (n < 2) FatalError(__LINE__, "efx2", "FFT::Not enouch samples !");
+  const int bits = __builtin_ctz(n);
+
+  for (uint32_t i = 0; i < n; i++) {
+    uint32_t j = 0;
+    for (int b = 0, rest = (int)i; b < bits; b++, rest >>= 1) j = (j << 1) | (rest & 1);
+    realOut[j] = realIn[i];
+    imagOut[j] = imagIn ? imagIn[i] : 0.0f;
+  }
+
+  const float angleNumerator = inverse ? -6.28318530717958647692f : 6.28318530717958647692f;
+  uint32_t blockEnd = 1;
+  for (uint32_t blockSize = 2; blockSize <= n; blockSize <<= 1) {
+    const float delta = angleNumerator / (float)blockSize;
+    const float sm2 = sinf(-2 * delta), sm1 = sinf(-delta), cm2 = cosf(-2 * delta), cm1 = cosf(-delta);
+    const float w = 2 * cm1;
+    // Whole blocks only: an n that is not a power of two gives no meaningful spectrum, but never a write
+    // past the arrays.
+    for (uint32_t i = 0; i + blockSize <= n; i += blockSize) {
+      float ar2 = cm2, ar1 = cm1, ai2 = sm2, ai1 = sm1;
+      for (uint32_t m = 0; m < blockEnd; m++) {
+        const float ar0 = w * ar1 - ar2;
+        ar2 = ar1;
+        ar1 = ar0;
+        const float ai0 = w * ai1 - ai2;
+        ai2 = ai1;
+        ai1 = ai0;
+        const uint32_t j = i + m, k = j + blockEnd;
+        const float tr = ar0 * realOut[k] - ai0 * imagOut[k];
+        const float ti = ar0 * imagOut[k] + ai0 * realOut[k];
+        realOut[k] = realOut[j] - tr;
+        imagOut[k] = imagOut[j] - ti;
+        realOut[j] += tr;
+        imagOut[j] += ti;
+      }
+    }
+    blockEnd = blockSize;
+  }
+
+  if (inverse) {
+    const float scale = 1.0f / (float)n;
+    for (uint32_t i = 0; i < n; i++) {
+      realOut[i] *= scale;
+      imagOut[i] *= scale;
+    }
+  }
+}
+
+float FFT::PeakFrequency(uint32_t n, uint32_t w, const float *re, const float *im, float *power, float rate) {
+  const uint32_t half = n / 2;
+  for (uint32_t k = 0; k < half; k++) power[k] = re[k] * re[k] + im[k] * im[k];
+  const uint32_t cut = (uint32_t)((float)n * 20 / rate);
+  for (uint32_t k = 0; k <= cut && k < half; k++) power[k] = 0;
+
+  // Every window is summed on its own, so equal windows compare equal and the lowest one wins.
+  float best = -1, bestMoment = 0;
+  for (uint32_t end = w; end < half; end++) {
+    float sum = 0, moment = 0;
+    for (uint32_t k = end - w; k <= end; k++) {
+      sum += power[k];
+      moment += (float)k * power[k];
+    }
+    if (sum > best) {
+      best = sum;
+      bestMoment = moment;
+    }
+  }
+  // A silent block has no centroid (0 / 0); -1 keeps it out of every band.
+  if (best <= 0) return -1;
+  return rate * (bestMoment / best) / (float)n;
+}
+
+float SpectrumPeakFrequency(const uint16_t samples[SPECTRUM_SIZE]) {
+  float realIn[SPECTRUM_SIZE], imagIn[SPECTRUM_SIZE] = {}, realOut[SPECTRUM_SIZE], imagOut[SPECTRUM_SIZE];
+  float power[SPECTRUM_SIZE] = {};
+  for (int k = 0; k < SPECTRUM_SIZE; k++) realIn[k] = (float)samples[k] * 0.0000152587890625f;
+  FFT::Compute(SPECTRUM_SIZE, 0, realIn, imagIn, realOut, imagOut);
+  return FFT::PeakFrequency(SPECTRUM_SIZE, 32, realOut, imagOut, power, 44100.0f);
+}
+
+void SpectrumUpdateBands(float levels[SPECTRUM_BANDS], float frequency) {
+  for (int i = 0; i < SPECTRUM_BANDS; i++) {
+    if (gSpectrumBandEdges[i] < frequency && frequency <= gSpectrumBandEdges[i + 1])
+      levels[i] = (3 * levels[i] + 100) / 4;
+    else
+      levels[i] = 3 * levels[i] / 4;
+  }
+}
