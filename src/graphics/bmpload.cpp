@@ -16,7 +16,7 @@ inline uint32_t Read32(const unsigned char *p) {
 
 }  // namespace
 
-int DecodeBMP(const unsigned char *data, size_t size, IMAGE *image) {
+int DecodeBMP(const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels) {
   image->Pixels = nullptr;
   if (size < kFileHeaderSize + kInfoHeaderSize || data[0] != 'B' || data[1] != 'M') return 0;
   uint32_t pixelOffset = Read32(data + 10);
@@ -32,7 +32,7 @@ int DecodeBMP(const unsigned char *data, size_t size, IMAGE *image) {
   if (planes != 1 || compression != 0 || (bitCount != 8 && bitCount != 24)) return 0;
   if (width <= 0 || height == 0 || height == INT32_MIN) return 0;
   int32_t rows = height < 0 ? -height : height;
-  if ((int64_t)width * rows > DECODER_MAX_PIXELS) return 0;
+  if ((int64_t)width * rows > maxPixels) return 0;
 
   // Entries the table does not hold, and indices past it, are black.
   uint32_t palette[256] = {};

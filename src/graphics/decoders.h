@@ -13,14 +13,16 @@
 constexpr int64_t DECODER_MAX_PIXELS = int64_t(1) << 26;
 
 // The cores. Each returns 1 with `image` filled (Pixels from TrackedAlloc, owned by the caller) or 0 with
-// nothing allocated, whatever the bytes say; they never read outside data[0, size).
+// nothing allocated, whatever the bytes say; they never read outside data[0, size). Pictures of more than
+// maxPixels pixels are refused before anything is allocated (the fuzz harnesses keep it small).
 // GIF: one palette index per pixel; `palette768` (may be null) receives the global colour table, entries
 // beyond the table's size zero.
-int DecodeGIF(const unsigned char *data, size_t size, IMAGE *image, unsigned char *palette768);
+int DecodeGIF(const unsigned char *data, size_t size, IMAGE *image, unsigned char *palette768,
+              int64_t maxPixels = DECODER_MAX_PIXELS);
 // BMP, JPEG and PNG: one 0x00RRGGBB value per pixel, top row first.
-int DecodeBMP(const unsigned char *data, size_t size, IMAGE *image);
-int DecodeJPEG(const unsigned char *data, size_t size, IMAGE *image);
-int DecodePNG(const unsigned char *data, size_t size, IMAGE *image);
+int DecodeBMP(const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels = DECODER_MAX_PIXELS);
+int DecodeJPEG(const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels = DECODER_MAX_PIXELS);
+int DecodePNG(const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels = DECODER_MAX_PIXELS);
 
 // The whole file in a TrackedAlloc block recorded under (line, file); null when it cannot be opened or
 // read, or when it is empty.

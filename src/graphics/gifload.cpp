@@ -133,7 +133,8 @@ int DecodeStream(GIF_DECODER &d, int minCodeSize, unsigned char *out, unsigned c
 
 }  // namespace
 
-int DecodeGIF(const unsigned char *data, size_t size, IMAGE *image, unsigned char *palette768) {
+int DecodeGIF(const unsigned char *data, size_t size, IMAGE *image, unsigned char *palette768,
+              int64_t maxPixels) {
   image->Pixels = nullptr;
   if (size < 13 || memcmp(data, "GIF", 3) != 0) return 0;
 
@@ -151,7 +152,7 @@ int DecodeGIF(const unsigned char *data, size_t size, IMAGE *image, unsigned cha
   int32_t height = p[7] | (p[8] << 8);
   int minCodeSize = p[10];
   if (minCodeSize < 2 || minCodeSize > 9) return 0;
-  if (width == 0 || height == 0 || (int64_t)width * height > DECODER_MAX_PIXELS) return 0;
+  if (width == 0 || height == 0 || (int64_t)width * height > maxPixels) return 0;
 
   size_t pixelCount = (size_t)width * (size_t)height;
   unsigned char *pixels = (unsigned char *)TrackedAlloc(pixelCount, __LINE__, "gifload");

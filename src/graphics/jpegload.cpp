@@ -27,7 +27,7 @@ void ClearFillerBytes(uint32_t *pixels, size_t count) {
 
 }  // namespace
 
-int DecodeJPEG(const unsigned char *data, size_t size, IMAGE *image) {
+int DecodeJPEG(const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels) {
   image->Pixels = nullptr;
   jpeg_decompress_struct cinfo;
   JPEG_ERROR error;
@@ -56,7 +56,7 @@ int DecodeJPEG(const unsigned char *data, size_t size, IMAGE *image) {
     jpeg_destroy_decompress(&cinfo);
     return 0;
   }
-  if ((int64_t)cinfo.image_width * cinfo.image_height > DECODER_MAX_PIXELS) {
+  if ((int64_t)cinfo.image_width * cinfo.image_height > maxPixels) {
     jpeg_destroy_decompress(&cinfo);
     return 0;
   }

@@ -31,7 +31,7 @@ void PngWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 
-int DecodePNG(const unsigned char *data, size_t size, IMAGE *image) {
+int DecodePNG(const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels) {
   image->Pixels = nullptr;
   if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return 0;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
@@ -54,7 +54,7 @@ int DecodePNG(const unsigned char *data, size_t size, IMAGE *image) {
 
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
-  if ((int64_t)width * height > DECODER_MAX_PIXELS) png_error(png, "picture too large");
+  if ((int64_t)width * height > maxPixels) png_error(png, "picture too large");
   const int colorType = png_get_color_type(png, info);
   const int bitDepth = png_get_bit_depth(png, info);
 

@@ -1,0 +1,1 @@
+tunemill_fuzzer(bmp tunemill_graphics)

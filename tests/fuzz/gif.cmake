@@ -1,0 +1,1 @@
+tunemill_fuzzer(gif tunemill_graphics)

@@ -1,0 +1,1 @@
+tunemill_fuzzer(jpeg tunemill_graphics)

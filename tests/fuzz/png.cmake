@@ -1,0 +1,1 @@
+tunemill_fuzzer(png tunemill_graphics)
