@@ -1,0 +1,1 @@
+tunemill_fuzzer(modprobe tunemill_music)
