@@ -153,6 +153,26 @@ TEST(ModWrite, VolumeEnvelopeSustainsUntilReleaseThenFadesOut) {
   }
 }
 
+TEST(ModWrite, PanningPlacesTheNote) {
+  // IT pans by channel, XM by the sample's own panning; both put this note hard left, and the panning
+  // effect then moves it hard right.
+  for (Format f : {Format::XM, Format::IT}) {
+    SCOPED_TRACE(f == Format::XM ? "XM" : "IT");
+    Module m = SquareTestModule(f, 16);
+    m.channelPanning = {0, 128};
+    if (f == Format::XM) m.instruments[0].sample.panning = 0;
+    m.patterns[0].At(8, 0).effect = Effect::SetPanning;
+    m.patterns[0].At(8, 0).param = 255;
+    Loaded l = Load(Write(m));
+    std::vector<int16_t> s = Render(*l.mod);
+    size_t row = size_t(RowSeconds(6, 125) * kRate);
+    EXPECT_GT(Rms(s, row, 7 * row, 0), 2000.0);
+    EXPECT_LT(Rms(s, row, 7 * row, 1), 100.0);
+    EXPECT_LT(Rms(s, 9 * row, 15 * row, 0), 100.0);
+    EXPECT_GT(Rms(s, 9 * row, 15 * row, 1), 2000.0);
+  }
+}
+
 TEST(ModWrite, EffectsTranslateToEachFormat) {
   for (Format f : {Format::XM, Format::IT}) {
     SCOPED_TRACE(f == Format::XM ? "XM" : "IT");
@@ -173,6 +193,44 @@ TEST(ModWrite, EffectsTranslateToEachFormat) {
     EXPECT_NEAR(l.mod->get_duration_seconds(), 4 * 0.12 + 0.06 + 19 * 0.03, 0.01);
     std::string cell = l.mod->format_pattern_row_channel_command(1, 12, 1, openmpt::module::command_effect);
     EXPECT_EQ(cell, f == Format::XM ? "F" : "T");
+  }
+}
+
+TEST(ModWrite, EveryEffectGetsTheFormatsLetter) {
+  struct Case {
+    Effect effect;
+    uint8_t param;
+    const char *xm;  // effect letter and parameter as the format writes them
+    const char *it;
+  };
+  const Case cases[] = {
+      {Effect::Arpeggio, 0x47, "047", "J47"},          {Effect::PortaUp, 0x10, "110", "F10"},
+      {Effect::PortaDown, 0x10, "210", "E10"},         {Effect::TonePorta, 0x20, "320", "G20"},
+      {Effect::Vibrato, 0x44, "444", "H44"},           {Effect::TonePortaVolSlide, 0x02, "502", "L02"},
+      {Effect::VibratoVolSlide, 0x20, "620", "K20"},   {Effect::Tremolo, 0x33, "733", "R33"},
+      {Effect::SetPanning, 0x80, "880", "X80"},        {Effect::SampleOffset, 0x04, "904", "O04"},
+      {Effect::VolumeSlide, 0x01, "A01", "D01"},       {Effect::PositionJump, 0x00, "B00", "B00"},
+      {Effect::NoteCut, 3, "EC3", "SC3"},              {Effect::NoteDelay, 2, "ED2", "SD2"},
+      {Effect::Retrigger, 3, "R03", "Q03"},            {Effect::SetSpeed, 5, "F05", "A05"},
+      {Effect::SetTempo, 0x90, "F90", "T90"},          {Effect::GlobalVolume, 32, "G20", "V40"},
+      {Effect::GlobalVolumeSlide, 0x10, "H10", "W10"},
+  };
+  for (Format f : {Format::XM, Format::IT}) {
+    SCOPED_TRACE(f == Format::XM ? "XM" : "IT");
+    Module m = SquareTestModule(f, 32);
+    int row = 0;
+    for (const Case &c : cases) {
+      m.patterns[0].At(row, 1).effect = c.effect;
+      m.patterns[0].At(row++, 1).param = c.param;
+    }
+    Loaded l = Load(Write(m));
+    row = 0;
+    for (const Case &c : cases) {
+      std::string got = l.mod->format_pattern_row_channel_command(0, row, 1, openmpt::module::command_effect) +
+                        l.mod->format_pattern_row_channel_command(0, row, 1, openmpt::module::command_parameter);
+      EXPECT_EQ(got, f == Format::XM ? c.xm : c.it) << "row " << row;
+      row++;
+    }
   }
 }
 

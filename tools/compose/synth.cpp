@@ -115,7 +115,8 @@ modwrite::Sample Tone(const ToneSpec &spec, const char *name) {
   std::vector<double> x(total, 0.0);
   int maxH = std::max(1, static_cast<int>(spec.maxHarmonicHz / kMiddleCHz));
   for (int v = 0; v < spec.voices; v++) {
-    int offset = (2 * v - (spec.voices - 1)) * spec.detune;
+    // Voices sit `detune` periods per loop apart, symmetric around the centre (13.5 cents per period).
+    int offset = spec.voices % 2 ? (v - spec.voices / 2) * spec.detune : (2 * v - (spec.voices - 1)) * spec.detune;
     uint64_t k = static_cast<uint64_t>(kLoopPeriods + offset);
     uint64_t phase0 = static_cast<uint64_t>(v) * 2731;
     for (int h = 1; h <= maxH && k * h < kLoopFrames / 2; h++) {

@@ -27,8 +27,8 @@ enum class Wave { Sine, Saw, Square, Triangle, Pulse25, Pulse12 };
 
 struct ToneSpec {
   Wave wave = Wave::Saw;
-  int voices = 1;           // detuned copies, spread by `detune` cycles per loop around the centre
-  int detune = 1;
+  int voices = 1;           // detuned copies around the centre
+  int detune = 1;           // distance between neighbouring voices in periods per loop (13.5 cents each)
   double brightness = 1.0;  // harmonic roll-off: 1 keeps the full spectrum, smaller is darker
   double maxHarmonicHz = 6000;  // band limit at middle C
   double attackBrightness = -1;  // when >= 0, the brightness at the very start, gliding to `brightness`

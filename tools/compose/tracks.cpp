@@ -479,7 +479,7 @@ Track Breakline() {
   auto breakbeat = [&](Pattern &p, int variant) {
     PaintSteps(p, kKick, variant == 2 ? "x.x.......x....." : "x.........x.x...", kick, 60);
     PaintSteps(p, kSnare, "....x..o.o..x..o", snare, 52);
-    PaintSteps(p, kHats, "x.xox.xox.xox.xx", hat, 28);
+    PaintSteps(p, kHats, "x.xox.xox.xox.xx", hat, 32);
     if (variant == 1) PaintSteps(p, kSnare, "x.oox.o.rrrrrrrr", snare, 48, 48);
   };
   auto stabs = [&](Pattern &p, const std::vector<Chord> &ch) {
@@ -489,13 +489,13 @@ Track Breakline() {
       const Chord &c = ch[static_cast<size_t>(r / 16) % ch.size()];
       int root = key.Note(c.root) - 12;
       int third = key.Note(c.root + 2) - 12;
-      p.At(r, kStab) = {static_cast<uint8_t>(root + 12), static_cast<uint8_t>(stab), 34, Effect::NoteCut, 3};
-      p.At(r, kPad) = {static_cast<uint8_t>(third + 12), static_cast<uint8_t>(stab), 30, Effect::NoteCut, 3};
+      p.At(r, kStab) = {static_cast<uint8_t>(root + 12), static_cast<uint8_t>(stab), 44, Effect::NoteCut, 3};
+      p.At(r, kPad) = {static_cast<uint8_t>(third + 12), static_cast<uint8_t>(stab), 40, Effect::NoteCut, 3};
     }
   };
   LineStyle leadStyle;
   leadStyle.instrument = lead;
-  leadStyle.volume = 36;
+  leadStyle.volume = 44;
   leadStyle.vibratoAfter = 2;
   leadStyle.vibrato = 0x46;
   leadStyle.slides = true;
@@ -614,7 +614,7 @@ Track NightCircuit() {
   leadStyle.slideSpeed = 0x18;
 
   auto groove = [&](Pattern &p, bool fill) {
-    PaintSteps(p, kKick, "x......x..x.....x......x..x...x.", kick, 62);
+    PaintSteps(p, kKick, "x......x..x.....x......x..x...x.", kick, 54);
     PaintSteps(p, kClap, "....x.......x...", clap, 44);
     PaintSteps(p, kHats, "x.x.x.xxx.x.x.xo", hat, 26);
     if (fill) PaintSteps(p, kClap, "x..x..x.x.x.rrrr", clap, 34, 48);

@@ -277,10 +277,6 @@ std::vector<uint8_t> WriteXm(const Module &m) {
 // [SECTION] IT
 // ---------------------------------------------------------------------------------------------------
 
-constexpr size_t kItHeaderSize = 192;
-constexpr size_t kItInstrumentSize = 554;
-constexpr size_t kItSampleHeaderSize = 80;
-
 void WriteItEnvelope(Bytes &b, const Envelope &env) {
   unsigned flags = 0;
   if (!env.points.empty()) flags = 1 | (env.loopStart >= 0 ? 2 : 0) | (env.sustain >= 0 ? 4 : 0);
