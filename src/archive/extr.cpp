@@ -56,19 +56,20 @@ RESOURCE_STATUS CopyPacked(FILE *archive, const RESOURCE_ENTRY *entry, FILE *out
   uint64_t streamBytes = entry->storedSize > kHuffCountTableSize ? entry->storedSize - kHuffCountTableSize : 0;
   if (entry->unpackedSize > 8 * streamBytes + 8) return RESOURCE_HUFF_ERROR;
 
-  unsigned char *block = nullptr;
-  if (entry->storedSize) block = (unsigned char *)memory.allocate(entry->storedSize, __LINE__, "extr");
-  if (fread(block, 1, entry->storedSize, archive) != entry->storedSize) {
-    if (block) memory.release(block, __LINE__, "extr");
-    return RESOURCE_EXTRACT_ERROR;
-  }
-  unsigned char *output = nullptr;
-  if (entry->unpackedSize) output = (unsigned char *)memory.allocate(entry->unpackedSize, __LINE__, "extr");
+  // Empty blocks and empty contents need no buffer (and the C library takes no null buffer).
+  unsigned char *block = nullptr, *output = nullptr;
   RESOURCE_STATUS status = RESOURCE_OK;
-  if (HuffDecode(block, entry->storedSize, output, entry->unpackedSize) != entry->unpackedSize)
-    status = RESOURCE_HUFF_ERROR;
-  else if (fwrite(output, 1, entry->unpackedSize, out) != entry->unpackedSize)
-    status = RESOURCE_EXTRACT_ERROR;
+  if (entry->storedSize) {
+    block = (unsigned char *)memory.allocate(entry->storedSize, __LINE__, "extr");
+    if (fread(block, 1, entry->storedSize, archive) != entry->storedSize) status = RESOURCE_EXTRACT_ERROR;
+  }
+  if (status == RESOURCE_OK) {
+    if (entry->unpackedSize) output = (unsigned char *)memory.allocate(entry->unpackedSize, __LINE__, "extr");
+    if (HuffDecode(block, entry->storedSize, output, entry->unpackedSize) != entry->unpackedSize)
+      status = RESOURCE_HUFF_ERROR;
+    else if (entry->unpackedSize && fwrite(output, 1, entry->unpackedSize, out) != entry->unpackedSize)
+      status = RESOURCE_EXTRACT_ERROR;
+  }
   if (block) memory.release(block, __LINE__, "extr");
   if (output) memory.release(output, __LINE__, "extr");
   return status;

@@ -104,7 +104,7 @@ TEST(Extract, FirstMatchWinsFilesAreNumberedOnAndReleasedAndNothingLeaks) {
     CloseResource();
     printf(":%p:%lld", (void *)gResourceList, (long long)AllocTotal());
   });
-  EXPECT_EQ(child.exitCode, 99) << child.out;
+  EXPECT_EQ(child.exitCode, 99) << child.out << child.err;
   EXPECT_EQ(child.out, "_#q_1.t$p=first;_#q_2.t$p=first;_#q_3.t$p=;_#q_4.t$p=;_#q_5.t$p:3000:00:(nil):0");
   EXPECT_EQ(ReadWholeFile("tunemill.dat"), archive);
 }
@@ -112,12 +112,12 @@ TEST(Extract, FirstMatchWinsFilesAreNumberedOnAndReleasedAndNothingLeaks) {
 TEST(Extract, PackedContentsComeOutWhole) {
   ScopedTempDir dir;
   std::string data;
-  for (int i = 0; i < 70000; i++) data += (char)(i * i % 251);
+  for (uint32_t i = 0; i < 70000; i++) data += (char)(i * i % 251);
   ChildResult child = WithArchive(Packed("a/b", data), [] {
     char *path = ExtractFile("A/B");
     WriteWholeFile("copy", ReadWholeFile(path));
   });
-  EXPECT_EQ(child.exitCode, 99);
+  EXPECT_EQ(child.exitCode, 99) << child.err;
   EXPECT_EQ(ReadWholeFile("copy"), data);
 }
 

@@ -27,7 +27,9 @@ void ExpectSameAsOracle(const Bytes &block, uint32_t outputSize) {
   uint32_t length = HuffDecode(block.data(), (uint32_t)block.size(), guarded.data() + 16, outputSize);
   ASSERT_EQ(length, expectedLength);
   uint32_t kept = length > outputSize ? outputSize : length;
-  ASSERT_EQ(memcmp(guarded.data() + 16, expected.data(), kept), 0);
+  if (kept) {
+    ASSERT_EQ(memcmp(guarded.data() + 16, expected.data(), kept), 0);
+  }
   for (int i = 0; i < 16; i++) {
     ASSERT_EQ(guarded[i], 0xA5);
     ASSERT_EQ(guarded[16 + outputSize + i], 0xA5);

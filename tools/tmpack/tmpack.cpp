@@ -296,7 +296,8 @@ bool WriteEntry(FILE *out, const SourceFile &source, const std::vector<unsigned 
   unsigned char header[kResourceHeaderSize];
   if (!pack) {
     FormatResourceHeader(header, source.name.c_str(), size, 0, 0);
-    return fwrite(header, 1, sizeof header, out) == sizeof header && fwrite(data.data(), 1, size, out) == size;
+    return fwrite(header, 1, sizeof header, out) == sizeof header &&
+           (size == 0 || fwrite(data.data(), 1, size, out) == size);
   }
   if (packedSize > kMaxEntrySize) {
     fprintf(stderr, "tmpack: %s: packed data would be larger than an entry can be (4 GiB - 1 bytes)\n",
