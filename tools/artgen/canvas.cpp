@@ -231,7 +231,7 @@ bool WriteJpeg(const std::string &path, const Canvas &canvas, int quality) {
   return fclose(f) == 0;
 }
 
-bool WritePng(const std::string &path, const Canvas &canvas) {
+bool WritePng(const std::string &path, const Canvas &canvas, int level) {
   FILE *f = fopen(path.c_str(), "wb");
   if (!f) {
     fprintf(stderr, "artgen: cannot write %s\n", path.c_str());
@@ -246,7 +246,7 @@ bool WritePng(const std::string &path, const Canvas &canvas) {
     return false;
   }
   png_init_io(png, f);
-  png_set_compression_level(png, 9);
+  png_set_compression_level(png, level);
   png_set_IHDR(png, info, png_uint_32(canvas.Width()), png_uint_32(canvas.Height()), 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);

@@ -70,7 +70,8 @@ class Rng {
 
 // Writers. Each returns false and prints the reason on failure.
 bool WriteJpeg(const std::string &path, const Canvas &canvas, int quality);
-bool WritePng(const std::string &path, const Canvas &canvas);
+// `level` is zlib's compression level; previews use a fast one.
+bool WritePng(const std::string &path, const Canvas &canvas, int level = 9);
 // A single-image GIF inside the subset the program decodes: a 256-entry global colour table right after
 // the screen descriptor, no extension blocks, no local colour table, no interlace.
 bool WriteGif(const std::string &path, int width, int height, const std::vector<uint8_t> &indices,

@@ -172,7 +172,7 @@ int main(int argc, char **argv) {
     p.draw(*canvases.back());
     ok = WritePicture(p, *canvases.back(), disk + "/" + p.name);
     if (ok && !previews.empty()) {
-      ok = WritePng(previews + "/" + (p.name + 5) + ".png", *canvases.back());
+      ok = WritePng(previews + "/" + (p.name + 5) + ".png", *canvases.back(), 2);
     }
   }
   if (ok && !previews.empty()) ok = WriteContactSheet(previews + "/contact-sheet.png", canvases);

@@ -274,8 +274,9 @@ void DrawPanel(Canvas &canvas, const Scheme &s) {
   InsetFrame(cr, s, kInfo, 4);
   cairo_set_line_width(cr, 0.5);
   SetSource(cr, s.accent, 0.12);
-  for (int k = 0; k < 5; k++) {
-    const double y = 145 + 20.48 * k + 18.5;
+  // Rules between the five info lines, which the player screen prints 20 units apart.
+  for (int k = 0; k < 4; k++) {
+    const double y = 145 + 20.0 * k + 19.8;
     cairo_move_to(cr, 312, y);
     cairo_line_to(cr, 502, y);
   }
