@@ -333,9 +333,20 @@ void PlatformShutdown() {
 // =========================================================================================================
 // [SECTION] Mouse, desktop, time
 
+// Over one of our windows the position comes from its events: X11's global query answers from a cache
+// that only raw input refreshes, so synthetic pointer motion (XTEST) would never show there.
 void PlatformGetCursorPos(int32_t *x, int32_t *y) {
   int cx = 0, cy = 0;
-  SDL_GetGlobalMouseState(&cx, &cy);
+  SDL_Window *focus = SDL_GetMouseFocus();
+  if (focus != nullptr) {
+    int wx = 0, wy = 0;
+    SDL_GetWindowPosition(focus, &wx, &wy);
+    SDL_GetMouseState(&cx, &cy);
+    cx += wx;
+    cy += wy;
+  } else {
+    SDL_GetGlobalMouseState(&cx, &cy);
+  }
   *x = cx;
   *y = cy;
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <string>
 
 #include "platform/platform.h"
 #include "display_keeper.h"
@@ -146,6 +148,20 @@ TEST_F(MainWindow, MouseMessagesCarryTheButtonAndKeyWord) {
   EXPECT_EQ(m.Buttons, 2u);
   EXPECT_EQ(m.X, 300);
   EXPECT_EQ(m.Y, 200);
+}
+
+TEST_F(MainWindow, CursorPositionFollowsThePointer) {
+  PlatformMoveWindow(window_, 100, 50, 640, 480);
+  Drain();
+  for (int target : {200, 300}) {
+    std::string command = "xdotool mousemove --sync " + std::to_string(target) + " " + std::to_string(target + 7);
+    ASSERT_EQ(system(command.c_str()), 0);
+    Drain();
+    int32_t x = 0, y = 0;
+    PlatformGetCursorPos(&x, &y);
+    EXPECT_EQ(x, target);
+    EXPECT_EQ(y, target + 7);
+  }
 }
 
 TEST_F(MainWindow, KeysArriveAsVirtualKeyCodes) {
