@@ -687,6 +687,175 @@ Track NightCircuit() {
   return {s.m, "Night Circuit", "slow electro in A minor", "808 kick and claps, square bass with slides, saw lead, pulse arps"};
 }
 
+// ---------------------------------------------------------------------------------------------------
+// [SECTION] Velvet Lounge: swung lounge jazz, IT, F major, 92 BPM
+// ---------------------------------------------------------------------------------------------------
+
+// Off-beat eighths come a third of a row late: the tracker's way to swing.
+void Swing(Pattern &p, int channel) {
+  for (int r = 2; r < p.rows; r += 4) {
+    modwrite::Cell &cell = p.At(r, channel);
+    if (cell.note != modwrite::kNoNote && cell.effect == Effect::None) {
+      cell.effect = Effect::NoteDelay;
+      cell.param = 2;
+    }
+  }
+}
+
+// A walking bass: root on the downbeat, chord tones on the middle beats, and a step into the next root.
+void WalkingBass(Pattern &p, int channel, const std::vector<Chord> &bars, const Key &key, int instrument, Rng &rng) {
+  auto place = [](int note) {
+    while (note < 36) note += 12;
+    while (note >= 50) note -= 12;
+    return note;
+  };
+  for (int bar = 0; bar * kRowsPerBar < p.rows; bar++) {
+    const Chord &c = bars[static_cast<size_t>(bar) % bars.size()];
+    const Chord &next = bars[static_cast<size_t>(bar + 1) % bars.size()];
+    int root = place(key.Note(c.root));
+    int nextRoot = place(key.Note(next.root));
+    int third = root + key.Note(c.root + 2) - key.Note(c.root);
+    int fifth = root + key.Note(c.root + 4) - key.Note(c.root);
+    int notes[4] = {root, rng.Chance(0.5) ? third : fifth, fifth, 0};
+    if (notes[1] == fifth) notes[2] = root + 12 <= 52 ? root + 12 : third;
+    int approach = nextRoot + (rng.Chance(0.5) ? 1 : -1) * (rng.Chance(0.5) ? 1 : 2);
+    if (approach == notes[2]) approach = nextRoot + (approach > nextRoot ? 1 : -1);
+    notes[3] = approach;
+    for (int beat = 0; beat < 4; beat++) {
+      modwrite::Cell &cell = p.At(bar * kRowsPerBar + beat * 4, channel);
+      cell.note = static_cast<uint8_t>(notes[beat]);
+      cell.instrument = static_cast<uint8_t>(instrument);
+      cell.volume = static_cast<int8_t>(beat == 0 ? 56 : 48);
+    }
+  }
+}
+
+Track VelvetLounge() {
+  Song s(Format::IT, "Velvet Lounge", 10, 92, Key{65, false});
+  s.m.channelPanning = {128, 140, 176, 120, 84, 104, 152, 172, 108, 160};
+  s.m.mixVolume = 52;
+  ToneSpec vibesTone;
+  vibesTone.wave = Wave::Sine;
+
+  const int kick = s.Add("soft kick", Kick(110, 50, 0.3, 0.05, "soft kick"));
+  const int brush = s.Add("brush", Shaker("brush"));
+  const int ride = s.Add("ride", HiHat(0.6, 4500, "ride cymbal"));
+  const int bass = s.Add("upright bass", Pluck(2.5, 0.997, "upright"), Adsr(0, 4, 64, 6), 256);
+  const int piano = s.Add("electric piano", Bell(1.0, 1.4, 2.5, "fm piano"), Adsr(0, 4, 64, 10), 384);
+  const int vibes = s.Add("vibraphone", Bell(4.0, 0.5, 2.5, "fm vibes"), Adsr(0, 4, 64, 16), 256);
+  const int snare = s.Add("rim", Snare(330, 0.3, 0.12, "rim shot"));
+
+  enum { kKick, kBrush, kRide, kBass, kPiano, kVibes = 8, kEcho };
+  const Key &key = s.key;
+  auto head = Chords({1, 4, 0, 5}, 4);     // Gm7 C7 Fmaj7 Dm7
+  auto bridge = Chords({3, 2, 1, 4}, 4);   // Bbmaj7 Am7 Gm7 C7
+  auto turn = Chords({1, 4, 0, 0}, 4);     // Gm7 C7 Fmaj7 Fmaj7
+  Rng rng(6006);
+  auto themeA = Phrase("x-x---x---x-x---x-------x-x-x---", head, 4, 0, 9, rng, false);
+  auto themeA2 = Phrase("x-x---x---x-x---x---x-x-x-------", turn, 4, 0, 9, rng, true);
+  auto themeB = Phrase("x-----x-x-x---x-x-----x-x---x---", bridge, 6, 1, 10, rng, false);
+  auto solo = Phrase("x-x-x-xxx-x-x-x-x-x-xxx-x---x-x-", head, 7, 0, 11, rng, false);
+  auto solo2 = Phrase("x-x-xxx-x-x-x-x-x-x-x-x-x-----x-", turn, 9, 0, 11, rng, true);
+
+  auto drums = [&](Pattern &p, bool full) {
+    PaintSteps(p, kRide, "x...x.o.", ride, 26);
+    PaintSteps(p, kBrush, "..x...x...x...x.", brush, full ? 28 : 18);
+    Swing(p, kBrush);
+    if (full) {
+      PaintSteps(p, kKick, "x.........x.....", kick, 40);
+      PaintSteps(p, kKick, "............x...", snare, 30);
+    }
+    Swing(p, kRide);
+  };
+  auto comp = [&](Pattern &p, const std::vector<Chord> &ch, int volume) {
+    // Chords struck on the one and pushed on the "and" of two, voiced around middle C.
+    PaintPads(p, kPiano, 4, ch, 16, key, 62, piano, volume);
+    for (int bar = 0; bar * kRowsPerBar < p.rows; bar++)
+      for (int v = 0; v < 4; v++) {
+        modwrite::Cell &first = p.At(bar * kRowsPerBar, kPiano + v);
+        modwrite::Cell &push = p.At(bar * kRowsPerBar + 6, kPiano + v);
+        if (first.note == modwrite::kNoNote) {
+          // A held common tone is struck again with the others.
+          int held = -1;
+          for (int r = bar * kRowsPerBar; r >= 0 && held < 0; r--)
+            if (p.At(r, kPiano + v).note != modwrite::kNoNote) held = p.At(r, kPiano + v).note;
+          first = {static_cast<uint8_t>(held), static_cast<uint8_t>(piano), static_cast<int8_t>(volume)};
+        }
+        push = {first.note, static_cast<uint8_t>(piano), static_cast<int8_t>(volume * 3 / 4), Effect::NoteDelay, 2};
+      }
+  };
+  LineStyle vibesStyle;
+  vibesStyle.instrument = vibes;
+  vibesStyle.volume = 46;
+  vibesStyle.release = false;
+  auto melody = [&](Pattern &p, const std::vector<Event> &line) {
+    PaintLine(p, kVibes, line, key, vibesStyle);
+    // The vibraphone's motor: a slow tremolo on every held row.
+    for (int r = 0; r < p.rows; r++)
+      if (p.At(r, kVibes).note == modwrite::kNoNote && p.At(r, kVibes).effect == Effect::None) {
+        p.At(r, kVibes).effect = Effect::Tremolo;
+        p.At(r, kVibes).param = 0x44;
+      }
+    Swing(p, kVibes);
+    PaintEcho(p, kVibes, kEcho, 3, 16);
+  };
+
+  int intro = s.Pat([&](Pattern &p) {
+    comp(p, turn, 34);
+    WalkingBass(p, kBass, turn, key, bass, rng);
+    PaintSteps(p, kRide, "x...x.o.", ride, 20, 32);
+    Swing(p, kRide);
+  });
+  int a1 = s.Pat([&](Pattern &p) {
+    drums(p, false);
+    comp(p, head, 30);
+    WalkingBass(p, kBass, head, key, bass, rng);
+    melody(p, themeA);
+  });
+  int a2 = s.Pat([&](Pattern &p) {
+    drums(p, true);
+    comp(p, turn, 30);
+    WalkingBass(p, kBass, turn, key, bass, rng);
+    melody(p, themeA2);
+  });
+  int b1 = s.Pat([&](Pattern &p) {
+    drums(p, true);
+    comp(p, bridge, 30);
+    WalkingBass(p, kBass, bridge, key, bass, rng);
+    melody(p, themeB);
+  });
+  int s1 = s.Pat([&](Pattern &p) {
+    drums(p, true);
+    comp(p, head, 26);
+    WalkingBass(p, kBass, head, key, bass, rng);
+    melody(p, solo);
+  });
+  int s2 = s.Pat([&](Pattern &p) {
+    drums(p, true);
+    comp(p, turn, 26);
+    WalkingBass(p, kBass, turn, key, bass, rng);
+    melody(p, solo2);
+  });
+  int end = s.Pat([&](Pattern &p) {
+    PaintPads(p, kPiano, 4, Chords({0}, 4), 64, key, 62, piano, 34);
+    p.At(0, kBass) = {41, static_cast<uint8_t>(bass), 56};
+    p.At(0, kRide) = {kMiddleC, static_cast<uint8_t>(ride), 24};
+    p.At(4, kVibes) = {77, static_cast<uint8_t>(vibes), 40};
+    p.At(8, kVibes) = {81, static_cast<uint8_t>(vibes), 32};
+    p.At(12, kVibes) = {84, static_cast<uint8_t>(vibes), 26};
+    p.At(16, kVibes) = {88, static_cast<uint8_t>(vibes), 22};
+    for (int r = 17; r < 22; r++) p.At(r, kVibes) = {modwrite::kNoNote, 0, modwrite::kNoVolume, Effect::Tremolo, 0x44};
+    PutEffect(p, 4, 0, Effect::SetTempo, 84);
+    PutEffect(p, 8, 0, Effect::SetTempo, 76);
+    for (int v = 0; v < 4; v++) p.At(22, kPiano + v).note = kNoteOff;
+    p.At(22, kBass).note = kNoteOff;
+    p.At(22, kVibes).note = kNoteOff;
+  }, 26);
+  s.m.orders = {intro, a1, a2, b1, a2, s1, s2, s1, s2, b1, a1, a2, end};
+  return {s.m, "Velvet Lounge", "swing lounge in F major",
+          "FM electric piano and vibraphone, walking upright bass, brushes and ride"};
+}
+
 }  // namespace
 
 std::vector<Track> ComposeTracks() {
@@ -696,6 +865,7 @@ std::vector<Track> ComposeTracks() {
   tracks.push_back(SlowTide());
   tracks.push_back(Breakline());
   tracks.push_back(NightCircuit());
+  tracks.push_back(VelvetLounge());
   return tracks;
 }
 
