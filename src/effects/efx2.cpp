@@ -11,11 +11,18 @@ void FFT::Compute(uint32_t n, int inverse, const float *realIn, const float *ima
   if (n < 2) FatalError(__LINE__, "efx2", "FFT::Not enouch samples !");
   const int bits = __builtin_ctz(n);
 
-  for (uint32_t i = 0; i < n; i++) {
-    uint32_t j = 0;
-    for (int b = 0, rest = (int)i; b < bits; b++, rest >>= 1) j = (j << 1) | (rest & 1);
+  // j runs through the bit-reversed low `bits` bits of i by adding one at the top and carrying downwards;
+  // it wraps like the low bits of i, so it stays below n for any n.
+  const uint32_t top = 1u << (bits - 1);
+  for (uint32_t i = 0, j = 0; i < n; i++) {
     realOut[j] = realIn[i];
     imagOut[j] = imagIn ? imagIn[i] : 0.0f;
+    uint32_t bit = top;
+    while (j & bit) {
+      j ^= bit;
+      bit >>= 1;
+    }
+    j |= bit;
   }
 
   const float angleNumerator = inverse ? -6.28318530717958647692f : 6.28318530717958647692f;
@@ -62,9 +69,25 @@ float FFT::PeakFrequency(uint32_t n, uint32_t w, const float *re, const float *i
   const uint32_t cut = (uint32_t)((float)n * 20 / rate);
   for (uint32_t k = 0; k <= cut && k < half; k++) power[k] = 0;
 
-  // Every window is summed on its own, so equal windows compare equal and the lowest one wins.
+  // Every window is summed on its own, bin by bin from its low end, so equal windows compare equal and
+  // the lowest one wins; four neighbouring windows are summed side by side, each in that same order.
   float best = -1, bestMoment = 0;
-  for (uint32_t end = w; end < half; end++) {
+  const uint32_t windows = half > w ? half - w : 0;
+  const uint32_t groupedEnd = w + windows / 4 * 4;
+  for (uint32_t end = w; end < groupedEnd; end += 4) {
+    float sum[4] = {0, 0, 0, 0}, moment[4] = {0, 0, 0, 0};
+    for (uint32_t k = end - w; k <= end; k++)
+      for (int lane = 0; lane < 4; lane++) {
+        sum[lane] += power[k + lane];
+        moment[lane] += (float)(k + lane) * power[k + lane];
+      }
+    for (int lane = 0; lane < 4; lane++)
+      if (sum[lane] > best) {
+        best = sum[lane];
+        bestMoment = moment[lane];
+      }
+  }
+  for (uint32_t end = groupedEnd; end < w + windows; end++) {
     float sum = 0, moment = 0;
     for (uint32_t k = end - w; k <= end; k++) {
       sum += power[k];

@@ -1,6 +1,7 @@
 #include "geometry/metaball.h"
 
 #include <cmath>
+#include <cstring>
 
 const uint8_t gMetaballCornerOffsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                                                {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
@@ -9,6 +10,18 @@ const uint8_t gMetaballEdgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4,
                                              {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
 
 namespace {
+
+uint32_t BitsOfFloat(float f) {
+  uint32_t bits;
+  memcpy(&bits, &f, sizeof bits);
+  return bits;
+}
+
+float FloatFromBits(uint32_t bits) {
+  float f;
+  memcpy(&f, &bits, sizeof f);
+  return f;
+}
 
 // The edge table follows from the numbering alone, so it is derived rather than typed in.
 constexpr std::array<uint16_t, 256> MakeEdgeTable() {
@@ -297,7 +310,9 @@ METABALLS::~METABALLS() { TrackedFree(Balls, __LINE__, "metaball"); }
 
 void METABALLS::ComputeField() {
   // Squared distances along each axis are taken once per ball and axis; their sum in the order x, y, z is
-  // the same float as the sum written out per sample.
+  // the same float as the sum written out per sample. Starting from zero, each ball's contribution is
+  // added in ball order, as in the plain sum.
+  memset(Field, 0, sizeof Field);
   for (uint32_t b = 0; b < BallCount; b++) {
     const METABALL &ball = Balls[b];
     const float r = ball.radius, r2 = r * r;
@@ -314,13 +329,14 @@ void METABALLS::ComputeField() {
         float *column = Field + kx * 1024 + jy * 32;
         for (int iz = 0; iz < METABALL_GRID; iz++) {
           const float d2 = dxy + dz2[iz];
-          const float c = r2 >= d2 ? r : r * ApproxInverseSqrt(d2);
-          column[iz] = b == 0 ? c : column[iz] + c;
+          const float outside = r * ApproxInverseSqrt(d2);
+          // The choice between r and r / d is made with a bit mask rather than a branch, so that the
+          // compiler may run the loop four samples wide.
+          const uint32_t inside = 0u - (uint32_t)(r2 >= d2);
+          column[iz] += FloatFromBits((BitsOfFloat(r) & inside) | (BitsOfFloat(outside) & ~inside));
         }
       }
   }
-  if (BallCount == 0)
-    for (float &sample : Field) sample = 0;
 }
 
 namespace {

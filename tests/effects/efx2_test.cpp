@@ -100,6 +100,33 @@ TEST(PeakFrequency, PowerCentroidOfTheStrongestWindow) {
   EXPECT_FLOAT_EQ(FFT::PeakFrequency(256, 32, re.data(), im.data(), power.data(), 44100), 44100.0f * 15 / 256);
 }
 
+// One window at a time, exactly as the search is defined.
+float PlainPeak(uint32_t n, uint32_t w, const std::vector<float> &re, const std::vector<float> &im, float rate) {
+  std::vector<float> p(n / 2);
+  for (uint32_t k = 0; k < n / 2; k++) p[k] = re[k] * re[k] + im[k] * im[k];
+  for (uint32_t k = 0; k <= (uint32_t)((float)n * 20 / rate) && k < n / 2; k++) p[k] = 0;
+  float best = -1, centroid = 0;
+  for (uint32_t e = w; e < n / 2; e++) {
+    float sum = 0, moment = 0;
+    for (uint32_t k = e - w; k <= e; k++) sum += p[k], moment += (float)k * p[k];
+    if (sum > best) best = sum, centroid = moment / sum;
+  }
+  return best > 0 ? rate * centroid / (float)n : -1;
+}
+
+TEST(PeakFrequency, MatchesTheWindowByWindowSearchExactly) {
+  srand(21);
+  const uint32_t cases[][2] = {{256, 32}, {64, 5}, {64, 6}, {128, 62}, {32, 15}, {32, 16}};
+  for (const auto &c : cases)
+    for (int round = 0; round < 20; round++) {
+      std::vector<float> re = RandomFloats(c[0]), im = RandomFloats(c[0]), power(c[0] / 2);
+      if (round % 4 == 0) re.assign(c[0], 0.5f), im.assign(c[0], 0);  // flat power: every window ties
+      EXPECT_EQ(FFT::PeakFrequency(c[0], c[1], re.data(), im.data(), power.data(), 44100),
+                PlainPeak(c[0], c[1], re, im, 44100))
+          << "n " << c[0] << " w " << c[1] << " round " << round;
+    }
+}
+
 TEST(PeakFrequency, LowCutAndSilence) {
   std::vector<float> re(256, 0), im(256, 0), power(128);
   re[0] = 100;  // the constant component alone is silence
