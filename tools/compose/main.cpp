@@ -38,7 +38,7 @@ std::string Lines(const std::vector<std::string> &lines) {
   return out;
 }
 
-std::string Format(const char *fmt, int a, int b = 0) {
+std::string Printf(const char *fmt, int a, int b = 0) {
   char buf[128];
   std::snprintf(buf, sizeof buf, fmt, a, b);
   return buf;
@@ -72,7 +72,7 @@ int main(int argc, char **argv) {
   }
 
   std::vector<compose::Track> tracks = compose::ComposeTracks();
-  std::vector<std::string> list = {Format("%d", static_cast<int>(tracks.size()))};
+  std::vector<std::string> list = {Printf("%d", static_cast<int>(tracks.size()))};
   for (size_t i = 0; i < tracks.size(); i++) {
     const compose::Track &t = tracks[i];
     const modwrite::Module &m = t.module;
@@ -84,17 +84,17 @@ int main(int argc, char **argv) {
     std::vector<uint8_t> bytes = modwrite::Write(m);
     bool xm = m.format == modwrite::Format::XM;
     int n = static_cast<int>(i + 1);
-    std::string module = Format(xm ? "data/trk%d.xm" : "data/trk%d.it", n);
-    std::string info = Format("data/trk%d.txt", n);
+    std::string module = Printf(xm ? "data/trk%d.xm" : "data/trk%d.it", n);
+    std::string info = Printf("data/trk%d.txt", n);
 
     std::ostringstream log;
     openmpt::module probe(bytes, log);
     int seconds = static_cast<int>(std::lround(probe.get_duration_seconds()));
 
     std::vector<std::string> desc = {module, t.title, t.style,
-                                     Format("Tempo %d BPM, speed %d", m.tempo, m.speed),
-                                     Format(xm ? "%d channels, XM module" : "%d channels, IT module", m.channels),
-                                     Format("Length %d:%02d", seconds / 60, seconds % 60)};
+                                     Printf("Tempo %d BPM, speed %d", m.tempo, m.speed),
+                                     Printf(xm ? "%d channels, XM module" : "%d channels, IT module", m.channels),
+                                     Printf("Length %d:%02d", seconds / 60, seconds % 60)};
     for (const std::string &l : Wrap(t.instruments)) desc.push_back(l);
     std::string text = Lines(desc);
     if (!WriteFile(root + "/" + module, bytes.data(), bytes.size()) ||

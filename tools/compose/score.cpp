@@ -41,7 +41,7 @@ int NearestChordTone(const Chord &c, int degree, int low, int high) {
   return best;
 }
 
-// A MIDI note of the chord's degree `offset` above its root, placed in the octave starting at `base`.
+// The chord's root as a MIDI note in the octave that starts at `base`.
 int PlaceRoot(const Key &key, const Chord &c, int base) {
   int n = key.Note(c.root);
   return base + Mod(n - base, 12);
@@ -64,13 +64,6 @@ int Key::Note(int degree) const {
 bool Chord::Has(int degree) const {
   int d = Mod(degree - root, 7);
   return d == 0 || d == 2 || d == 4 || (size == 4 && d == 6);
-}
-
-std::vector<int> Chord::Degrees(int low) const {
-  std::vector<int> out;
-  for (int d = low; d < low + 7; d++)
-    if (Has(d)) out.push_back(d);
-  return out;
 }
 
 std::vector<Event> Melody(const std::string &rhythm, const std::vector<Chord> &bars, int startDegree, int low,

@@ -24,7 +24,6 @@ struct Chord {
   int root;        // scale degree
   int size = 3;    // 3 = triad, 4 = seventh chord
   bool Has(int degree) const;  // the degree (in any octave) belongs to the chord
-  std::vector<int> Degrees(int inversionLow) const;  // chord degrees at or above `inversionLow`
 };
 
 // One melody note: where it starts, how many rows it lasts and which scale degree it plays.

@@ -100,8 +100,6 @@ uint32_t Rng::Next() {
   return (shifted >> rot) | (shifted << ((32 - rot) & 31));
 }
 
-int Rng::Range(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<uint32_t>(hi - lo + 1)); }
-
 double Rng::Unit() { return Next() / 4294967296.0; }
 
 modwrite::Sample Tone(const ToneSpec &spec, const char *name) {
@@ -294,12 +292,6 @@ modwrite::Envelope Adsr(int attackTicks, int decayTicks, int sustain, int releas
   e.points.push_back({t, static_cast<int8_t>(sustain)});
   e.sustain = static_cast<int>(e.points.size()) - 1;
   e.points.push_back({static_cast<uint16_t>(t + std::max(1, releaseTicks)), 0});
-  return e;
-}
-
-modwrite::Envelope Decay(int ticks, int end) {
-  modwrite::Envelope e;
-  e.points = {{0, 64}, {static_cast<uint16_t>(std::max(1, ticks)), static_cast<int8_t>(end)}};
   return e;
 }
 

@@ -14,8 +14,7 @@ class Rng {
  public:
   explicit Rng(uint64_t seed);
   uint32_t Next();
-  int Range(int lo, int hi);  // lo to hi inclusive
-  double Unit();              // 0 to 1
+  double Unit();  // 0 to 1
   bool Chance(double p) { return Unit() < p; }
 
  private:
@@ -56,8 +55,8 @@ modwrite::Sample Pluck(double seconds, double damping, const char *name);
 // A bell (two-operator FM), unlooped, tuned to middle C.
 modwrite::Sample Bell(double ratio, double index, double seconds, const char *name);
 
-// Envelope shorthands for instruments.
+// Attack to full volume, decay to `sustain` (0 to 64) where the note holds until its release, then down to
+// silence; all times in ticks.
 modwrite::Envelope Adsr(int attackTicks, int decayTicks, int sustain, int releaseTicks);
-modwrite::Envelope Decay(int ticks, int end = 0);
 
 }  // namespace compose
