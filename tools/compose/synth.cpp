@@ -102,49 +102,49 @@ uint32_t Rng::Next() {
 
 double Rng::Unit() { return Next() / 4294967296.0; }
 
-modwrite::Sample Tone(const ToneSpec &spec, const char *name) {
+modwrite::Sample Tone(const ToneRecipe &recipe, const char *name) {
   const uint32_t rate = static_cast<uint32_t>(std::lround(kMiddleCHz * kLoopFrames / kLoopPeriods));
-  const size_t opening = static_cast<size_t>(spec.attackSeconds * rate);
+  const size_t opening = static_cast<size_t>(recipe.attackSeconds * rate);
   const size_t total = opening + kLoopFrames;
   // Every partial makes a whole number of cycles per loop, so one table of sines serves all phases.
   std::vector<double> table(kLoopFrames);
   for (int i = 0; i < kLoopFrames; i++) table[static_cast<size_t>(i)] = std::sin(2 * kPi * i / kLoopFrames);
 
   std::vector<double> x(total, 0.0);
-  int maxH = std::max(1, static_cast<int>(spec.maxHarmonicHz / kMiddleCHz));
-  for (int v = 0; v < spec.voices; v++) {
+  int maxH = std::max(1, static_cast<int>(recipe.maxHarmonicHz / kMiddleCHz));
+  for (int v = 0; v < recipe.voices; v++) {
     // Voices sit `detune` periods per loop apart, symmetric around the centre (13.5 cents per period).
-    int offset = spec.voices % 2 ? (v - spec.voices / 2) * spec.detune : (2 * v - (spec.voices - 1)) * spec.detune;
+    int offset = recipe.voices % 2 ? (v - recipe.voices / 2) * recipe.detune : (2 * v - (recipe.voices - 1)) * recipe.detune;
     uint64_t k = static_cast<uint64_t>(kLoopPeriods + offset);
     uint64_t phase0 = static_cast<uint64_t>(v) * 2731;
     for (int h = 1; h <= maxH && k * h < kLoopFrames / 2; h++) {
-      double base = HarmonicAmplitude(spec.wave, h);
+      double base = HarmonicAmplitude(recipe.wave, h);
       if (base == 0.0) continue;
       for (size_t i = 0; i < total; i++) {
-        double b = spec.brightness;
-        if (i < opening && spec.attackBrightness >= 0) {
+        double b = recipe.brightness;
+        if (i < opening && recipe.attackBrightness >= 0) {
           double t = double(i) / opening;
-          b = spec.attackBrightness + (spec.brightness - spec.attackBrightness) * (1 - (1 - t) * (1 - t));
+          b = recipe.attackBrightness + (recipe.brightness - recipe.attackBrightness) * (1 - (1 - t) * (1 - t));
         }
         double amp = base * std::pow(b, h - 1);
         x[i] += amp * table[(k * h * i + phase0 * h) % kLoopFrames];
       }
     }
   }
-  if (opening > 0 && spec.decaySeconds > 0) {
+  if (opening > 0 && recipe.decaySeconds > 0) {
     auto level = [&](double t) {
-      return spec.sustainLevel + (1 - spec.sustainLevel) * std::exp(-t / (spec.decaySeconds / 4));
+      return recipe.sustainLevel + (1 - recipe.sustainLevel) * std::exp(-t / (recipe.decaySeconds / 4));
     };
     // Scaled so that the opening meets the loop's level exactly where the loop starts.
     double end = level(double(opening) / rate);
-    for (size_t i = 0; i < opening; i++) x[i] *= level(double(i) / rate) * spec.sustainLevel / end;
-    for (size_t i = opening; i < total; i++) x[i] *= spec.sustainLevel;
+    for (size_t i = 0; i < opening; i++) x[i] *= level(double(i) / rate) * recipe.sustainLevel / end;
+    for (size_t i = opening; i < total; i++) x[i] *= recipe.sustainLevel;
   }
   modwrite::Sample s = MakeSample(name, x, rate);
   s.loop = modwrite::Loop::Forward;
   s.loopStart = static_cast<uint32_t>(opening);
   s.loopEnd = static_cast<uint32_t>(total);
-  s.sixteenBit = !spec.eightBit;
+  s.sixteenBit = !recipe.eightBit;
   return s;
 }
 

@@ -24,7 +24,7 @@ class Rng {
 // Harmonic content of a periodic tone.
 enum class Wave { Sine, Saw, Square, Triangle, Pulse25, Pulse12 };
 
-struct ToneSpec {
+struct ToneRecipe {
   Wave wave = Wave::Saw;
   int voices = 1;           // detuned copies around the centre
   int detune = 1;           // distance between neighbouring voices in periods per loop (13.5 cents each)
@@ -39,7 +39,7 @@ struct ToneSpec {
 
 // A looped tone tuned so that middle C sounds C4: the loop holds a whole number of periods of every voice,
 // so it repeats without a click.
-modwrite::Sample Tone(const ToneSpec &spec, const char *name);
+modwrite::Sample Tone(const ToneRecipe &recipe, const char *name);
 
 // Percussion and one-shot sounds, all at 44,100 frames per second (played at middle C).
 modwrite::Sample Kick(double startHz, double endHz, double seconds, double click, const char *name);

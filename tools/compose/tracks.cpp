@@ -71,13 +71,13 @@ void Ending(Pattern &p, const Key &key, int firstChannel, int voices, int instru
 
 Track PixelHarbour() {
   Song s(Format::XM, "Pixel Harbour", 6, 140, Key{67, false});
-  ToneSpec pulse;
+  ToneRecipe pulse;
   pulse.wave = Wave::Pulse25;
   pulse.maxHarmonicHz = 11000;
   pulse.eightBit = true;
-  ToneSpec thin = pulse;
+  ToneRecipe thin = pulse;
   thin.wave = Wave::Pulse12;
-  ToneSpec tri;
+  ToneRecipe tri;
   tri.wave = Wave::Triangle;
   tri.maxHarmonicHz = 4000;
   tri.eightBit = true;
@@ -190,7 +190,7 @@ Track NeonAvenue() {
   Song s(Format::IT, "Neon Avenue", 10, 116, Key{70, false});
   s.m.channelPanning = {128, 128, 168, 128, 72, 128, 184, 116, 88, 176};
   s.m.mixVolume = 56;
-  ToneSpec bassTone;
+  ToneRecipe bassTone;
   bassTone.wave = Wave::Saw;
   bassTone.maxHarmonicHz = 5000;
   bassTone.attackBrightness = 1.0;
@@ -198,12 +198,12 @@ Track NeonAvenue() {
   bassTone.attackSeconds = 0.3;
   bassTone.decaySeconds = 0.3;
   bassTone.sustainLevel = 0.7;
-  ToneSpec padTone;
+  ToneRecipe padTone;
   padTone.wave = Wave::Saw;
   padTone.voices = 3;
   padTone.brightness = 0.72;
   padTone.maxHarmonicHz = 3500;
-  ToneSpec leadTone;
+  ToneRecipe leadTone;
   leadTone.wave = Wave::Pulse25;
   leadTone.voices = 2;
   leadTone.brightness = 0.92;
@@ -331,16 +331,16 @@ Track SlowTide() {
   Song s(Format::IT, "Slow Tide", 8, 76, Key{63, false});
   s.m.channelPanning = {64, 104, 152, 192, 100, 172, 128, 150};
   s.m.mixVolume = 40;
-  ToneSpec padTone;
+  ToneRecipe padTone;
   padTone.wave = Wave::Saw;
   padTone.voices = 3;
   padTone.brightness = 0.55;
   padTone.maxHarmonicHz = 2400;
-  ToneSpec glass;
+  ToneRecipe glass;
   glass.wave = Wave::Triangle;
   glass.voices = 2;
   glass.maxHarmonicHz = 3000;
-  ToneSpec sub;
+  ToneRecipe sub;
   sub.wave = Wave::Sine;
 
   Envelope padEnv = Adsr(48, 40, 50, 80);
@@ -437,22 +437,22 @@ Track SlowTide() {
 
 Track Breakline() {
   Song s(Format::XM, "Breakline", 8, 168, Key{65, true});
-  ToneSpec reese;
+  ToneRecipe reese;
   reese.wave = Wave::Saw;
   reese.voices = 2;
   reese.detune = 1;
   reese.brightness = 0.7;
   reese.maxHarmonicHz = 3000;
-  ToneSpec stabTone;
+  ToneRecipe stabTone;
   stabTone.wave = Wave::Saw;
   stabTone.voices = 3;
   stabTone.brightness = 0.85;
   stabTone.maxHarmonicHz = 6000;
-  ToneSpec padTone;
+  ToneRecipe padTone;
   padTone.wave = Wave::Triangle;
   padTone.voices = 3;
   padTone.maxHarmonicHz = 3000;
-  ToneSpec leadTone;
+  ToneRecipe leadTone;
   leadTone.wave = Wave::Square;
   leadTone.voices = 2;
   leadTone.brightness = 0.85;
@@ -564,21 +564,21 @@ Track Breakline() {
 
 Track NightCircuit() {
   Song s(Format::XM, "Night Circuit", 7, 100, Key{57, true});
-  ToneSpec bassTone;
+  ToneRecipe bassTone;
   bassTone.wave = Wave::Square;
   bassTone.brightness = 0.8;
   bassTone.maxHarmonicHz = 4000;
-  ToneSpec leadTone;
+  ToneRecipe leadTone;
   leadTone.wave = Wave::Saw;
   leadTone.voices = 2;
   leadTone.brightness = 0.88;
   leadTone.maxHarmonicHz = 6000;
-  ToneSpec padTone;
+  ToneRecipe padTone;
   padTone.wave = Wave::Saw;
   padTone.voices = 3;
   padTone.brightness = 0.6;
   padTone.maxHarmonicHz = 2500;
-  ToneSpec arpTone;
+  ToneRecipe arpTone;
   arpTone.wave = Wave::Pulse12;
   arpTone.attackBrightness = 1.0;
   arpTone.brightness = 0.5;
@@ -734,7 +734,7 @@ Track VelvetLounge() {
   Song s(Format::IT, "Velvet Lounge", 10, 92, Key{65, false});
   s.m.channelPanning = {128, 140, 176, 120, 84, 104, 152, 172, 108, 160};
   s.m.mixVolume = 52;
-  ToneSpec vibesTone;
+  ToneRecipe vibesTone;
   vibesTone.wave = Wave::Sine;
 
   const int kick = s.Add("soft kick", Kick(110, 50, 0.3, 0.05, "soft kick"));
