@@ -227,6 +227,29 @@ TEST(ArtgenPictures, GifsStayInsideTheDecoderSubset) {
   }
 }
 
+// Textures that repeat across a surface meet themselves at the edges without a visible seam: the step
+// from the last column to the first (and the last row to the first) is no larger than the picture's
+// ordinary steps between neighbours.
+TEST(ArtgenPictures, RepeatingTexturesAreSeamless) {
+  ScopedTempDir workdir;  // the decoders write the program's log into the working folder
+  for (const char *name : {"data/marker.jpg", "data/marker2.jpg", "data/meta1.jpg", "data/tack1b.jpg",
+                           "data/tack2b.jpg", "data/tk2.jpg"}) {
+    SCOPED_TRACE(name);
+    const Decoded d = DecodeFile(name);
+    ASSERT_TRUE(d.ok);
+    auto step = [&](int x0, int y0, int x1, int y1) { return std::fabs(d.Luma(x0, y0) - d.Luma(x1, y1)); };
+    double inner = 0, wrapX = 0, wrapY = 0;
+    for (int y = 0; y < d.height; y++) {
+      for (int x = 0; x + 1 < d.width; x++) inner += step(x, y, x + 1, y);
+      wrapX += step(d.width - 1, y, 0, y);
+    }
+    for (int x = 0; x < d.width; x++) wrapY += step(x, d.height - 1, x, 0);
+    inner /= double(d.width - 1) * d.height;
+    EXPECT_LT(wrapX / d.height, inner * 2.5 + 1.0);
+    EXPECT_LT(wrapY / d.width, inner * 2.5 + 1.0);
+  }
+}
+
 // Cell of code c: column c % 16, row c / 16, 16 x 16 texels; black is the transparent colour key.
 TEST(ArtgenPictures, FontHasEveryPrintableGlyphInItsCell) {
   ScopedTempDir workdir;  // the decoders write the program's log into the working folder

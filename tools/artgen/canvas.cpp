@@ -152,30 +152,31 @@ uint32_t Hash3(uint32_t a, uint32_t b, uint32_t c) {
   return h;
 }
 
-static double Lattice(int x, int y, int period, uint32_t seed) {
-  const int px = ((x % period) + period) % period;
-  const int py = ((y % period) + period) % period;
+static double Lattice(int x, int y, int periodX, int periodY, uint32_t seed) {
+  const int px = ((x % periodX) + periodX) % periodX;
+  const int py = ((y % periodY) + periodY) % periodY;
   return Hash3(uint32_t(px), uint32_t(py), seed) * (1.0 / 4294967295.0);
 }
 
-double TileNoise(double x, double y, int period, uint32_t seed) {
+double TileNoise(double x, double y, int periodX, int periodY, uint32_t seed) {
   const double fx = std::floor(x), fy = std::floor(y);
   const int ix = int(fx), iy = int(fy);
   const double tx = x - fx, ty = y - fy;
   const double sx = tx * tx * (3 - 2 * tx), sy = ty * ty * (3 - 2 * ty);
-  const double a = Lattice(ix, iy, period, seed), b = Lattice(ix + 1, iy, period, seed);
-  const double c = Lattice(ix, iy + 1, period, seed), d = Lattice(ix + 1, iy + 1, period, seed);
+  const double a = Lattice(ix, iy, periodX, periodY, seed), b = Lattice(ix + 1, iy, periodX, periodY, seed);
+  const double c = Lattice(ix, iy + 1, periodX, periodY, seed), d = Lattice(ix + 1, iy + 1, periodX, periodY, seed);
   return Mix(Mix(a, b, sx), Mix(c, d, sx), sy);
 }
 
-double TileFbm(double x, double y, int period, int octaves, uint32_t seed) {
+double TileFbm(double x, double y, int periodX, int periodY, int octaves, uint32_t seed) {
   double sum = 0, amp = 0.5, norm = 0;
   for (int o = 0; o < octaves; o++) {
-    sum += amp * TileNoise(x, y, period, seed + uint32_t(o) * 101u);
+    sum += amp * TileNoise(x, y, periodX, periodY, seed + uint32_t(o) * 101u);
     norm += amp;
     x *= 2;
     y *= 2;
-    period *= 2;
+    periodX *= 2;
+    periodY *= 2;
     amp *= 0.5;
   }
   return sum / norm;

@@ -47,11 +47,12 @@ enum Align { ALIGN_LEFT, ALIGN_CENTRE, ALIGN_RIGHT };
 void TextPath(cairo_t *cr, double x, double y, const char *text, Align align);
 double TextWidth(cairo_t *cr, const char *text);
 
-// Deterministic integer hash and value noise that repeats every `period` lattice cells in x and y.
+// Deterministic integer hash, and value noise that repeats every periodX lattice cells in x and every
+// periodY cells in y (a picture that spans exactly one period in each direction tiles without a seam).
 uint32_t Hash3(uint32_t a, uint32_t b, uint32_t c);
-double TileNoise(double x, double y, int period, uint32_t seed);
-// Fractal sum of TileNoise; the base period doubles with each octave so the sum still tiles.
-double TileFbm(double x, double y, int period, int octaves, uint32_t seed);
+double TileNoise(double x, double y, int periodX, int periodY, uint32_t seed);
+// Fractal sum of TileNoise; the periods double with each octave so the sum still tiles.
+double TileFbm(double x, double y, int periodX, int periodY, int octaves, uint32_t seed);
 
 double Clamp01(double v);
 double Mix(double a, double b, double t);

@@ -84,9 +84,9 @@ cairo_surface_t *MakeGrain(int size, const Scheme &s) {
         const double off = std::fmod(row6, 2.0) * 0.5;
         const double cx = (std::floor(u / cell + off) + 0.5 - off) * cell, cy = (row6 + 0.5) * cell;
         const double d = std::hypot(u - cx, v - cy) / cell;
-        g = 0.5 + 0.08 * TileFbm(u * 32, v * 32, 32, 2, s.seed) - (d < 0.22 ? 0.22 : 0.0) + (d > 0.22 && d < 0.3 ? 0.06 : 0.0);
+        g = 0.5 + 0.08 * TileFbm(u * 32, v * 32, 32, 32, 2, s.seed) - (d < 0.22 ? 0.22 : 0.0) + (d > 0.22 && d < 0.3 ? 0.06 : 0.0);
       } else {
-        g = 0.38 + 0.25 * TileFbm(u * 2, v * 256, 2, 3, s.seed);
+        g = 0.38 + 0.25 * TileFbm(u * 2, v * 256, 2, 256, 3, s.seed);
       }
       const uint32_t b = uint32_t(std::lround(Clamp01(g) * 255));
       row[x] = 0xff000000u | b * 0x010101u;

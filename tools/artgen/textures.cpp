@@ -117,7 +117,7 @@ void DrawMarker(Canvas &c) {
   for (int y = 0; y < c.Height(); y++) {
     for (int x = 0; x < c.Width(); x++) {
       const double u = double(x) / c.Width(), v = double(y) / c.Height();
-      const double warp = TileFbm(u * 4, v * 4, 4, 3, 11) * 0.35;
+      const double warp = TileFbm(u * 4, v * 4, 4, 4, 3, 11) * 0.35;
       const double p = Plasma(u + warp, v - warp, 0.1);
       const double glow = 0.45 + 0.55 * std::pow(std::fabs(std::sin(p * kPi * 3)), 0.6);
       c.SetPixel(x, y, glow, glow * (0.55 + 0.4 * p), glow * (0.35 + 0.5 * (1 - p)));
@@ -131,7 +131,7 @@ void DrawMarker2(Canvas &c) {
   for (int y = 0; y < c.Height(); y++) {
     for (int x = 0; x < c.Width(); x++) {
       const double u = double(x) / c.Width(), v = double(y) / c.Height();
-      const double n = TileFbm(u * 6, v * 6, 6, 3, 23);
+      const double n = TileFbm(u * 6, v * 6, 6, 6, 3, 23);
       // The titles see only a fifth of the picture, so the bands are close together.
       const double band = std::sin(2 * kPi * (v * 8 + u * 4 + n * 2));
       const double chrome = 0.55 + 0.45 * band * std::fabs(band);
@@ -148,8 +148,8 @@ void DrawMetaBase(Canvas &c) {
   for (int y = 0; y < c.Height(); y++) {
     for (int x = 0; x < c.Width(); x++) {
       const double u = double(x) / c.Width(), v = double(y) / c.Height();
-      const double q = TileFbm(u * 4, v * 4, 4, 4, 31);
-      const double r = TileFbm(u * 4 + q * 3, v * 4 + q * 3, 4, 4, 37);
+      const double q = TileFbm(u * 4, v * 4, 4, 4, 4, 31);
+      const double r = TileFbm(u * 4 + q * 3, v * 4 + q * 3, 4, 4, 4, 37);
       const double veins = std::pow(1.0 - std::fabs(std::sin(2 * kPi * (r * 3))), 3.0);
       c.SetPixel(x, y, 0.10 + 0.45 * r * r + 0.5 * veins, 0.25 + 0.4 * q + 0.35 * veins, 0.45 + 0.5 * r);
     }
@@ -180,7 +180,7 @@ static void DrawScales(Canvas &c, uint32_t seed, const double dark[3], const dou
       }
       const double edge = SmoothStep(0.0, 0.18, second - best);
       const double dome = Clamp01(1.0 - best * 1.1);
-      const double grain = TileFbm(double(x) / c.Width() * 8, double(y) / c.Height() * 8, 8, 3, seed + 7);
+      const double grain = TileFbm(double(x) / c.Width() * 8, double(y) / c.Height() * 8, 8, 8, 3, seed + 7);
       const double t = Clamp01((0.25 + 0.75 * dome) * edge * (0.8 + 0.4 * grain));
       c.SetPixel(x, y, Mix(dark[0], light[0], t), Mix(dark[1], light[1], t), Mix(dark[2], light[2], t));
     }
@@ -203,11 +203,14 @@ void DrawKnotBase(Canvas &c) {
   for (int y = 0; y < c.Height(); y++) {
     for (int x = 0; x < c.Width(); x++) {
       const double u = double(x) / c.Width(), v = double(y) / c.Height();
-      const double brush = TileFbm(u * 64, v * 2, 64, 2, 61);
+      // Brushed along the knot (s runs along the curve), so the streaks follow the tube.
+      const double brush = TileFbm(u * 2, v * 64, 2, 64, 2, 61);
       const double stripe = 0.5 + 0.5 * std::cos(2 * kPi * (u * 2 + v));
-      const double groove = SmoothStep(0.02, 0.05, std::fabs(v - 0.5)) * SmoothStep(0.02, 0.05, std::min(v, 1 - v));
-      const double rx = std::fmod(u * 8 + 0.5, 1.0) - 0.5, ry = (v - 0.25) * 8;
-      const double rivet = Clamp01(1.0 - std::hypot(rx, std::fabs(std::fabs(ry) - 2.0)) * 4.0);
+      // Two grooves around the tube (at t = 0 and 0.5) with rivets set into them.
+      const double fromGroove = std::min(std::fabs(v - 0.5), std::min(v, 1 - v));
+      const double groove = SmoothStep(0.02, 0.05, fromGroove);
+      const double rx = std::fmod(u * 8 + 0.5, 1.0) - 0.5;
+      const double rivet = Clamp01(1.0 - std::hypot(rx, fromGroove * 8) * 4.0);
       const double metal = (0.25 + 0.35 * brush + 0.25 * stripe) * (0.35 + 0.65 * groove) + 0.5 * rivet;
       c.SetPixel(x, y, metal * 0.75, metal * 0.82, metal * 1.0);
     }
