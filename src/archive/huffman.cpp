@@ -118,8 +118,8 @@ uint64_t ReadLE64(const unsigned char *p) {
 
 // Each table slot holds what the next kTableBits stream bits decode to from the root: up to three whole
 // byte symbols (bits 8..31, first symbol lowest), their count (bits 6..7) and the stream bits they take
-// (bits 0..5, so that the shift needs no mask on the hot path). A count of 0 means the first code is longer than the table or is the end symbol; the plain
-// walk handles those.
+// (bits 0..5, so that the shift needs no mask on the hot path). A count of 0 means the first code is
+// longer than the table or is the end symbol; the plain walk handles those.
 const int kTableBits = 12;
 const uint32_t kTableMask = (1u << kTableBits) - 1;
 uint32_t sTable[1u << kTableBits];
@@ -202,7 +202,7 @@ uint32_t HuffDecode(const unsigned char *block, uint32_t blockSize, unsigned cha
     // which up to three are symbols.
     while ((stream.position >> 3) + 8 <= stream.size && outputSize - written >= 16) {
       uint64_t bits = ReadLE64(stream.bytes + (stream.position >> 3)) >> (stream.position & 7);
-      uint64_t start = stream.position;
+      uint64_t position = stream.position;
       int lookups = 0;
       for (; lookups < 4; lookups++) {
         uint32_t slot = sTable[bits & kTableMask];
@@ -214,9 +214,9 @@ uint32_t HuffDecode(const unsigned char *block, uint32_t blockSize, unsigned cha
         memcpy(output + written, &symbols, 4);
         written += (slot >> 6) & 3;
         bits >>= slot & 63;
-        start += slot & 63;
+        position += slot & 63;
       }
-      stream.position = start;
+      stream.position = position;
       if (lookups == 4) continue;
       int symbol = WalkOneSymbol(&sTree, &stream);
       if (symbol == kEndSymbol) return written;

@@ -1,6 +1,6 @@
 // Two inputs from each sample: the bytes as a packed block, decoded into a buffer of exactly the size
-// the first two bytes name and held against the reference walk; and the bytes as data, packed and
-// unpacked again.
+// the first two bytes name (up to 8191) and held against the reference walk; and the bytes as data,
+// packed and unpacked again.
 #include <cstdlib>
 #include <cstring>
 
@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 2) return 0;
-  uint32_t outputSize = data[0] | data[1] << 8;
+  uint32_t outputSize = data[0] | (data[1] & 0x1F) << 8;
   Bytes block(data + 2, data + size);
   // An exact-size heap buffer, so a write past its end is caught at once.
   Bytes output(outputSize);
