@@ -510,7 +510,7 @@ Track Breakline() {
   auto drop = [&](const std::vector<Chord> &ch, int variant, const std::vector<Event> *line) {
     return s.Pat([&](Pattern &p) {
       breakbeat(p, variant);
-      PaintBass(p, kBass, "x--.x-o-x--sx-..", ch, key, 29, bass, 56);
+      PaintBass(p, kBass, "x--.x-o-x--sx-..", ch, key, 36, bass, 56);
       if (line) {
         PaintLine(p, kLead, *line, key, leadStyle);
         PaintSteps(p, kRide, "x...x...x...x...", ride, 14);
@@ -528,7 +528,7 @@ Track Breakline() {
     LineStyle st = leadStyle;
     st.volume = 30;
     PaintLine(p, kLead, padLine, key, st);
-    PaintBass(p, kBass, "x---------------", prog, key, 29, bass, 44);
+    PaintBass(p, kBass, "x---------------", prog, key, 36, bass, 44);
     PaintSteps(p, kRide, "x...x...x...x...", ride, 14);
   });
   int build = s.Pat([&](Pattern &p) {
