@@ -109,18 +109,6 @@ TEST(Extract, FirstMatchWinsFilesAreNumberedOnAndReleasedAndNothingLeaks) {
   EXPECT_EQ(ReadWholeFile("tunemill.dat"), archive);
 }
 
-TEST(Extract, PackedContentsComeOutWhole) {
-  ScopedTempDir dir;
-  std::string data;
-  for (uint32_t i = 0; i < 70000; i++) data += (char)(i * i % 251);
-  ChildResult child = WithArchive(Packed("a/b", data), [] {
-    char *path = ExtractFile("A/B");
-    WriteWholeFile("copy", ReadWholeFile(path));
-  });
-  EXPECT_EQ(child.exitCode, 99) << child.err;
-  EXPECT_EQ(ReadWholeFile("copy"), data);
-}
-
 TEST(Extract, EveryFailureIsFatalWithItsMessage) {
   const std::string kExtract = "Cannot extact files from resource !\n[write/rights error] !";
   const std::string good = Stored("a", "abc") + Packed("p", std::string(5000, 'q'));

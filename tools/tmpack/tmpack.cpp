@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -358,6 +359,7 @@ int Create(const char *archivePath, int argc, char **argv) {
   fchmod(fd, 0666 & ~mask);
   FILE *out = fdopen(fd, "wb");
   bool ok = out != nullptr;
+  if (!out) fprintf(stderr, "tmpack: %s: %s\n", archivePath, strerror(errno));
   Progress progress("packed");
   uint64_t bytes = 0;
   std::vector<unsigned char> data;
