@@ -59,7 +59,10 @@ void GL_MATERIAL::Preload() {
   BaseHeight = GlDriver->LastTextureHeight;
 
   if (UseEnvi == 0) return;
-  if (EnviTexture[0] == 0) strncpy(EnviTexture, BaseTexture, sizeof EnviTexture - 1);
+  if (EnviTexture[0] == 0) {
+    memcpy(EnviTexture, BaseTexture, sizeof EnviTexture - 1);
+    EnviTexture[sizeof EnviTexture - 1] = 0;
+  }
   // The environment texture always repeats.
   EnviBind = GlDriver->LoadTexture(EnviTexture, AlphaMode, Mipmap, 1, Alpha);
   if (EnviBind == 0) PreloadError(__LINE__, EnviTexture, Name, "env");
