@@ -38,16 +38,8 @@ const Member kPictures[] = {
     {"data/tk1.jpg", 256, 256},      {"data/tk2.jpg", 256, 256},
 };
 
-// The test environment names the folders; the build's own paths serve when it does not.
-std::string BinaryDir() {
-  const char *dir = getenv("TUNEMILL_BINARY_DIR");
-  return dir ? dir : ARTGEN_BINARY_DIR;
-}
-
-std::string SourceDir() {
-  const char *dir = getenv("TUNEMILL_SOURCE_DIR");
-  return dir ? dir : ARTGEN_SOURCE_DIR;
-}
+std::string BinaryDir() { return TUNEMILL_BINARY_DIR; }
+std::string SourceDir() { return TUNEMILL_SOURCE_DIR; }
 
 std::string DiskDir() { return BinaryDir() + "/data/disk"; }
 
