@@ -27,6 +27,8 @@ static bool IsRealVideoDriver(const char *name) {
          strcmp(name, "evdev") != 0;
 }
 
+static bool sGLLoaded = false;
+
 int32_t PlatformStartVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
     // Without a display server to talk to SDL would only probe its way down to the offscreen driver,
@@ -42,6 +44,9 @@ int32_t PlatformStartVideo() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 0;
   }
+  // The OpenGL library stays loaded while video runs; otherwise it would be unloaded and loaded again
+  // each time the last GL window goes (the dialog's, the pixel-format probe's).
+  if (!sGLLoaded) sGLLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
   return 1;
 }
 
@@ -327,6 +332,8 @@ void PlatformShutdown() {
   PlatformRestoreDisplayMode();
   sQueue.clear();
   sMouseButtons = 0;
+  if (sGLLoaded) SDL_GL_UnloadLibrary();
+  sGLLoaded = false;
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 

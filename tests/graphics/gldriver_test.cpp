@@ -126,7 +126,7 @@ class Driver : public ::testing::Test {
   void TearDown() override {
     delete driver_;
     PlatformDestroyWindow(window_);
-    PlatformShutdown();
+    // Video stays up for the next test (see platform_display_test.cpp).
   }
   void Create(int32_t flags, int32_t width, int32_t height, int32_t force) {
     driver_ = new (__LINE__, "gldriver_test") c_GLDRIVER(window_, flags, width, height, 32, force);

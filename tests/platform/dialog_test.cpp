@@ -106,7 +106,7 @@ class SetupDialog : public ::testing::Test {
   }
   void TearDown() override {
     if (sDriver.joinable()) sDriver.join();
-    PlatformShutdown();
+    // Video stays up for the next test (see platform_display_test.cpp).
   }
   int32_t Run() { return PlatformRunDialog(&kTemplate, nullptr, Procedure); }
 };

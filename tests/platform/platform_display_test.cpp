@@ -25,7 +25,8 @@ class MainWindow : public ::testing::Test {
   }
   void TearDown() override {
     PlatformDestroyWindow(window_);
-    PlatformShutdown();
+    // Video stays up for the next test: ending it unloads the GL driver, whose process-lifetime
+    // allocations then show up as leaks of an unknown module.
   }
   // Lets the window settle and forgets what it said meanwhile.
   void Drain() {
