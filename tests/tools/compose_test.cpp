@@ -112,6 +112,8 @@ TEST_F(ComposeTest, TrackListAndDescriptionsFollowTheListFormat) {
       EXPECT_LE(l.size(), 127u);
       EXPECT_FALSE(l.empty());
     }
+    // What fits on the panel: titles from x 314 at 20 columns, info lines at 60.
+    for (size_t l = 1; l < t.desc.size(); l++) EXPECT_LE(t.desc[l].size(), l < 3 ? 13u : 20u) << t.desc[l];
     EXPECT_EQ(t.desc[0].rfind("data/", 0), 0u);
     EXPECT_FALSE(t.module.empty()) << "module " << t.desc[0] << " missing";
     xm += IsXm(t.desc[0]);

@@ -44,13 +44,15 @@ std::string Printf(const char *fmt, int a, int b = 0) {
   return buf;
 }
 
-// The instruments' description wrapped into at most two info lines of about 40 characters.
+const size_t kInfoWidth = 20;
+
+// The instruments' description wrapped into at most two info lines that fit the panel.
 std::vector<std::string> Wrap(const std::string &text) {
   std::vector<std::string> out(1);
   std::istringstream words(text);
   std::string w;
   while (words >> w) {
-    if (!out.back().empty() && out.back().size() + 1 + w.size() > 40 && out.size() < 2) out.emplace_back();
+    if (!out.back().empty() && out.back().size() + 1 + w.size() > kInfoWidth && out.size() < 2) out.emplace_back();
     if (!out.back().empty()) out.back() += ' ';
     out.back() += w;
   }
@@ -91,9 +93,8 @@ int main(int argc, char **argv) {
     openmpt::module probe(bytes, log);
     int seconds = static_cast<int>(std::lround(probe.get_duration_seconds()));
 
-    std::vector<std::string> desc = {module, t.title, t.style,
-                                     Printf("Tempo %d BPM, speed %d", m.tempo, m.speed),
-                                     Printf(xm ? "%d channels, XM module" : "%d channels, IT module", m.channels),
+    std::vector<std::string> desc = {module, t.title, t.style, "in " + t.key,
+                                     Printf(xm ? "XM, %d ch, %d BPM" : "IT, %d ch, %d BPM", m.channels, m.tempo),
                                      Printf("Length %d:%02d", seconds / 60, seconds % 60)};
     for (const std::string &l : Wrap(t.instruments)) desc.push_back(l);
     std::string text = Lines(desc);

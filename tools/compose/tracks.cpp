@@ -178,7 +178,7 @@ Track PixelHarbour() {
     for (int c : {kLead, kChords, kBass}) p.At(24, c).note = kNoteOff;
   }, 32);
   s.m.orders = {intro, a1, a2, b1, b2, a1, a2, c1, c2, breakdown, b1, b2, a1, a2, b1, b2, end};
-  return {s.m, "Pixel Harbour", "chiptune in G major", "pulse leads with echo, arpeggio chords, triangle bass, noise drums"};
+  return {s.m, "Pixel Harbour", "chiptune", "G major", "pulse leads, arps, triangle bass"};
 }
 
 
@@ -319,8 +319,7 @@ Track NeonAvenue() {
     p.At(0, kPluck) = {82, static_cast<uint8_t>(pluck), 30};
   }, 48);
   s.m.orders = {intro, v1, v2, c1, c2, v1, v2, c1, c2, br, build, c1, c2, c1, c2, outro, end};
-  return {s.m, "Neon Avenue", "synth-pop in B flat major",
-          "detuned saw pads, pulse lead, plucked arpeggios, saw bass, claps"};
+  return {s.m, "Neon Avenue", "synth-pop", "B flat major", "saw pads, pulse lead, plucks, claps"};
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -428,7 +427,7 @@ Track SlowTide() {
     PutEffect(p, 48, 0, Effect::SetTempo, 64);
   }, 64);
   s.m.orders = {intro, a1, b1, a1, c1, b1, a2, c2, b1, a2, end};
-  return {s.m, "Slow Tide", "ambient pads in E flat major", "warm saw and glass pads, FM bells with echo, sub bass"};
+  return {s.m, "Slow Tide", "ambient pads", "E flat major", "glass pads, FM bells, sub bass"};
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -555,7 +554,7 @@ Track Breakline() {
   }, 32);
   s.m.orders = {intro, d1, d2, d1, d2, h1, h2, h1, h2, d1, d2, breakdown, breakdown, build,
                 h1, h2, h1, h2, d1, d2, d1, d2, end};
-  return {s.m, "Breakline", "breakbeat in F minor", "reese bass, saw stabs, square lead, chopped breaks"};
+  return {s.m, "Breakline", "breakbeat", "F minor", "reese bass, stabs, chopped breaks"};
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -684,7 +683,7 @@ Track NightCircuit() {
     p.At(28, kLead).note = kNoteOff;
   }, 40);
   s.m.orders = {intro, a1, a2, b1, b2, a1, a2, br, b1, b2, a2, b2, end};
-  return {s.m, "Night Circuit", "slow electro in A minor", "808 kick and claps, square bass with slides, saw lead, pulse arps"};
+  return {s.m, "Night Circuit", "slow electro", "A minor", "808 drums, slide bass, saw lead"};
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -852,8 +851,7 @@ Track VelvetLounge() {
     p.At(22, kVibes).note = kNoteOff;
   }, 26);
   s.m.orders = {intro, a1, a2, b1, a2, s1, s2, s1, s2, b1, a1, a2, end};
-  return {s.m, "Velvet Lounge", "swing lounge in F major",
-          "FM electric piano and vibraphone, walking upright bass, brushes and ride"};
+  return {s.m, "Velvet Lounge", "swing lounge", "F major", "FM piano, vibes, walking bass"};
 }
 
 }  // namespace
