@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +51,24 @@ std::string FindWindow(const std::string &title, double seconds) {
   return "";
 }
 
+bool WaitFor(const std::function<bool()> &condition, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
+}
+
+// The setup dialog once it is on the screen and reading input.
+std::string WaitForDialog() {
+  std::string id = FindWindow("Tunemill - setup", 60);
+  if (id.empty()) return id;
+  WaitFor([&] { return Shell("xwininfo -id " + id).find("IsViewable") != std::string::npos; }, 30);
+  std::this_thread::sleep_for(1s);
+  return id;
+}
+
 struct Geometry {
   int x = -1, y = -1, width = -1, height = -1;
 };
@@ -72,15 +91,6 @@ void ClickDialog(const std::string &id, double x, double y) {
   int px = g.x + (int)(x * g.width / 202.0), py = g.y + (int)(y * g.height / 143.0);
   Shell("xdotool mousemove --sync " + std::to_string(px) + " " + std::to_string(py) + " click 1");
   std::this_thread::sleep_for(150ms);
-}
-
-bool WaitFor(const std::function<bool()> &condition, double seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(100ms);
-  }
-  return true;
 }
 
 class Program {
@@ -141,7 +151,7 @@ class EndToEnd : public ::testing::Test {
   bool LogHas(const std::string &text) { return Log().find(text) != std::string::npos; }
   // Dismisses the fatal error's message box.
   void DismissErrorBox() {
-    std::string box = FindWindow("ERROR", 20);
+    std::string box = FindWindow("ERROR", 60);
     ASSERT_FALSE(box.empty()) << "no ERROR box";
     Keys(box, "Return");
   }
@@ -152,16 +162,16 @@ class EndToEnd : public ::testing::Test {
 
 TEST_F(EndToEnd, ReturnPlaysTheMusicAndSigtermShutsDownInOrder) {
   program.Start();
-  std::string dialog = FindWindow("Tunemill - setup", 30);
+  std::string dialog = WaitForDialog();
   ASSERT_FALSE(dialog.empty()) << "no setup dialog";
   if (getenv("TUNEMILL_E2E_SHOTS")) Shell(std::string("import -window root ") + getenv("TUNEMILL_E2E_SHOTS") + "/dialog.png");
   Keys(dialog, "Return");
 
-  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 30)) << Log();
+  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 60)) << Log();
   // Frames and music run for a while.
   std::this_thread::sleep_for(2s);
   program.Signal(SIGTERM);
-  EXPECT_EQ(program.Wait(30), 1) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
+  EXPECT_EQ(program.Wait(60), 1) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
 
   std::string log = Log();
   EXPECT_NE(log.find(" BEG LOGIN AT "), std::string::npos);
@@ -198,10 +208,10 @@ TEST_F(EndToEnd, ReturnPlaysTheMusicAndSigtermShutsDownInOrder) {
 
 TEST_F(EndToEnd, EscapeInTheDialogEndsWithoutADriver) {
   program.Start();
-  std::string dialog = FindWindow("Tunemill - setup", 30);
-  ASSERT_FALSE(dialog.empty());
+  std::string dialog = WaitForDialog();
+  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
   Keys(dialog, "Escape");
-  EXPECT_EQ(program.Wait(20), 0);
+  EXPECT_EQ(program.Wait(60), 0);
   EXPECT_FALSE(LogHas("pixelformatdesctiptor"));
   EXPECT_FALSE(LogHas("GL_RENDERER"));
   EXPECT_FALSE(FileExists("audio.raw") && !ReadWholeFile("audio.raw").empty());
@@ -209,20 +219,20 @@ TEST_F(EndToEnd, EscapeInTheDialogEndsWithoutADriver) {
 
 TEST_F(EndToEnd, WindowedModeIsDraggedAndClampedToTheDesktop) {
   program.Start();
-  std::string dialog = FindWindow("Tunemill - setup", 30);
-  ASSERT_FALSE(dialog.empty());
+  std::string dialog = WaitForDialog();
+  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
   ClickDialog(dialog, 80 + 22, 30 + 5);   // "640x480"
   ClickDialog(dialog, 5 + 20, 115 + 5);   // "Do not force video mode"
   if (getenv("TUNEMILL_E2E_SHOTS")) Shell(std::string("import -window root ") + getenv("TUNEMILL_E2E_SHOTS") + "/windowed.png");
   Keys(dialog, "Return");
-  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 30)) << Log();
+  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 60)) << Log();
 
   std::string window;
   ASSERT_TRUE(WaitFor([&] {
     window = FindWindow("Tunemill", 1);
     Geometry g = WindowGeometry(window);
     return g.width == 640 && g.height == 480;
-  }, 10));
+  }, 30));
   Geometry g = WindowGeometry(window);
   EXPECT_EQ(g.x, 0);
   EXPECT_EQ(g.y, 0);
@@ -254,17 +264,17 @@ TEST_F(EndToEnd, WindowedModeIsDraggedAndClampedToTheDesktop) {
   EXPECT_EQ(g.y, 100);
 
   program.Signal(SIGTERM);
-  EXPECT_EQ(program.Wait(30), 1);
+  EXPECT_EQ(program.Wait(60), 1);
 }
 
 TEST_F(EndToEnd, ForcedModeTheDisplayLacksEndsWithTheDriversMessage) {
   program.Start();
-  std::string dialog = FindWindow("Tunemill - setup", 30);
-  ASSERT_FALSE(dialog.empty());
+  std::string dialog = WaitForDialog();
+  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
   ClickDialog(dialog, 80 + 22, 15 + 5);  // "320x240", forced: Xvfb offers only its one mode
   Keys(dialog, "Return");
   DismissErrorBox();
-  EXPECT_EQ(program.Wait(20), 0);
+  EXPECT_EQ(program.Wait(60), 0);
   std::string out = ReadWholeFile("stdout.txt");
   EXPECT_NE(out.find(" : c_GLDRIVER::ChangeDisplaySettings failed ! "), std::string::npos) << out;
   EXPECT_NE(out.find(" PROGRAM: -- ERROR: at gldriver "), std::string::npos) << out;
@@ -277,14 +287,14 @@ TEST_F(EndToEnd, FatalErrorAfterStartBlocksUntilTheBoxIsDismissed) {
   WriteWholeFile("pack/data/mods.dat", "0\r\n");
   ASSERT_EQ(system((BinaryDir() + "/tmpack create tunemill.dat --store pack >/dev/null").c_str()), 0);
   program.Start();
-  std::string dialog = FindWindow("Tunemill - setup", 30);
-  ASSERT_FALSE(dialog.empty());
+  std::string dialog = WaitForDialog();
+  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
   Keys(dialog, "Return");
-  ASSERT_FALSE(FindWindow("ERROR", 30).empty());
+  ASSERT_FALSE(FindWindow("ERROR", 60).empty());
   // Still waiting for the listener.
   EXPECT_EQ(program.Wait(1), -1);
   DismissErrorBox();
-  EXPECT_EQ(program.Wait(20), 0);
+  EXPECT_EQ(program.Wait(60), 0);
   EXPECT_TRUE(LogHas(" PROGRAM: -- ERROR: at demo 31 : Format error ! [Bad number of XMs] "));
   EXPECT_TRUE(LogHas("GL_RENDERER"));
 }
