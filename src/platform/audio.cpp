@@ -21,12 +21,13 @@ static void SDLCALL AudioTrampoline(void *, Uint8 *stream, int length) {
   uint32_t frames = (uint32_t)length / (2 * sizeof(int16_t));
   sCallback((int16_t *)stream, frames, sCallbackUser);
 
-  uint32_t sequence = sSequence.load(std::memory_order_relaxed);
-  sSequence.store(sequence + 1, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_release);
-  sHandedFrames.store(sHandedFrames.load(std::memory_order_relaxed) + frames, std::memory_order_relaxed);
-  sHandedAt.store(SDL_GetPerformanceCounter(), std::memory_order_relaxed);
-  sSequence.store(sequence + 2, std::memory_order_release);
+  // Sequentially consistent throughout: a reader that sees the same even count before and after its loads
+  // read one hand-over's values. Once per callback, so the cost does not matter.
+  uint32_t sequence = sSequence.load();
+  sSequence.store(sequence + 1);
+  sHandedFrames.store(sHandedFrames.load() + frames);
+  sHandedAt.store(SDL_GetPerformanceCounter());
+  sSequence.store(sequence + 2);
 }
 
 int AudioOpen(uint32_t rate, uint32_t bufferFrames, AUDIO_CALLBACK callback, void *user) {
@@ -37,8 +38,8 @@ int AudioOpen(uint32_t rate, uint32_t bufferFrames, AUDIO_CALLBACK callback, voi
   sCallbackUser = user;
   sRate = rate;
   sLatencyFrames = 2 * bufferFrames;
-  sHandedFrames.store(0, std::memory_order_relaxed);
-  sHandedAt.store(SDL_GetPerformanceCounter(), std::memory_order_relaxed);
+  sHandedFrames.store(0);
+  sHandedAt.store(SDL_GetPerformanceCounter());
 
   SDL_AudioSpec wanted;
   SDL_zero(wanted);
@@ -73,11 +74,10 @@ uint64_t AudioPlayingFrame() {
   uint64_t handed, handedAt;
   uint32_t before, after;
   do {
-    before = sSequence.load(std::memory_order_acquire);
-    handed = sHandedFrames.load(std::memory_order_relaxed);
-    handedAt = sHandedAt.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
-    after = sSequence.load(std::memory_order_relaxed);
+    before = sSequence.load();
+    handed = sHandedFrames.load();
+    handedAt = sHandedAt.load();
+    after = sSequence.load();
   } while ((before & 1) || before != after);
 
   // A second or more since the last hand-over means the device has long played everything (and keeps
