@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
 
+#include <dirent.h>
+
+#include "archive/archive.h"
 #include "music/music.h"
 #include "music/sound.h"
 #include "songs.h"
@@ -204,6 +208,30 @@ TEST_F(Player, FailuresAreFatalWithTheirMessages) {
         MusicInit("ten.xm");
       },
       "BASS Init error !");
+}
+
+// The whole road: a module stored in "tunemill.dat" is extracted, loaded, deleted and heard. In a child,
+// since an opened archive stays open for the rest of the process.
+TEST_F(Player, AModuleFromTheArchivePlaysThroughTheDevice) {
+  std::vector<uint8_t> song = modwrite::Write(songs::SquareSong(Format::XM, 4, 16));
+  unsigned char header[kResourceHeaderSize];
+  FormatResourceHeader(header, "music/Song.xm", (uint32_t)song.size(), 0, 0);
+  WriteWholeFile("tunemill.dat", std::string((const char *)header, sizeof header) + std::string(song.begin(), song.end()));
+
+  ChildResult child = RunChild([] {
+    OpenResource();
+    MusicInit("MUSIC\\song.XM");
+    int heard = WaitFor([] { return MusicGetLeftLevel() > 0.0f && MusicGetRightLevel() == 0.0f; });
+    int temporaryFiles = 0;
+    DIR *folder = opendir(".");
+    while (dirent *entry = readdir(folder)) temporaryFiles += strncmp(entry->d_name, "_#q_", 4) == 0;
+    closedir(folder);
+    printf("orders %d heard %d temporary files %d", gMusicOrders, heard, temporaryFiles);
+    MusicShutdown();
+    CloseResource();
+  });
+  EXPECT_EQ(child.exitCode, 99) << child.out << child.err;
+  EXPECT_EQ(child.out, "orders 4 heard 1 temporary files 0");
 }
 
 }  // namespace
