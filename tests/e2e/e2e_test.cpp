@@ -102,10 +102,11 @@ class Program {
     }
   }
   // Starts build/tunemill in the working directory, recording its sound in "audio.raw".
-  void Start() {
+  void Start(bool display = true) {
     std::string binary = BinaryDir() + "/tunemill";
     pid_ = fork();
     if (pid_ == 0) {
+      if (!display) unsetenv("DISPLAY");
       freopen("stdout.txt", "w", stdout);
       freopen("stderr.txt", "w", stderr);
       setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -297,6 +298,22 @@ TEST_F(EndToEnd, FatalErrorAfterStartBlocksUntilTheBoxIsDismissed) {
   EXPECT_EQ(program.Wait(60), 0);
   EXPECT_TRUE(LogHas(" PROGRAM: -- ERROR: at demo 31 : Format error ! [Bad number of XMs] "));
   EXPECT_TRUE(LogHas("GL_RENDERER"));
+}
+
+TEST_F(EndToEnd, WithoutADisplayEndsSilentlyWithCodeZero) {
+  program.Start(false);
+  EXPECT_EQ(program.Wait(60), 0);
+  EXPECT_EQ(ReadWholeFile("stdout.txt"), "");
+  EXPECT_EQ(ReadWholeFile("stderr.txt"), "");
+  EXPECT_FALSE(LogHas("ERROR"));
+}
+
+TEST_F(EndToEnd, MissingArchiveIsFatalBeforeAnyWindow) {
+  fs::remove("tunemill.dat");
+  program.Start(false);
+  EXPECT_EQ(program.Wait(60), 0);
+  EXPECT_NE(ReadWholeFile("stdout.txt").find(" PROGRAM: -- ERROR: at extr "), std::string::npos);
+  EXPECT_EQ(ReadWholeFile("stderr.txt"), "ERROR: Cannot open resource file !\n");
 }
 
 }  // namespace
