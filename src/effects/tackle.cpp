@@ -27,6 +27,7 @@ void RandomShape(VECTOR3 *points, int32_t count) {
   const float omega2 = kTwoPi * Random() * 0.07f;
   float theta3 = kTwoPi * Random();
   const float omega3 = kTwoPi * Random() * 0.07f;
+  if (count < 1) return;  // no points, nowhere to write the root
   points[0] = {0, 0, 0};
   for (int32_t k = 1; k < count; k++) {
     const float f = (float)k / (float)count;
@@ -143,23 +144,22 @@ void ApplyLight(const LIGHT *light, GLenum number) {
 void TentacleRing(const TENTACLE &tentacle, int32_t k, TUBE_CORNER corners[4]) {
   const VECTOR3 *p = tentacle.points;
   const int32_t last = tentacle.pointCount - 1;
-  const VECTOR3 &before = k == 0 ? p[0] : p[k - 1];
-  const VECTOR3 &after = k == 0 ? p[1] : k == last ? p[last] : p[k + 1];
-  VECTOR3 t = {before.x - after.x, before.y - after.y, before.z - after.z};
-  Normalise(t);
-
+  // The tip shrinks to its centre, with side vectors of zero length; it needs no tangent (and a lone point
+  // has no neighbour to take one from).
   VECTOR3 u = {0, 0, 0}, w = {0, 0, 0};
-  float radius = 30;
-  if (k == last) {
-    radius = 0;  // the tip: the ring shrinks to its centre
-  } else {
+  float radius = 0;
+  if (k != last) {
+    const VECTOR3 &before = k == 0 ? p[0] : p[k - 1];
+    const VECTOR3 &after = p[k + 1];
+    VECTOR3 t = {before.x - after.x, before.y - after.y, before.z - after.z};
+    Normalise(t);
     const int small = (fabsf(t.x) < 0.001f) + (fabsf(t.y) < 0.001f) + (fabsf(t.z) < 0.001f);
     if (small >= 2)
       u = {0, 0, t.x > 0 ? -1.0f : 1.0f};
     else
       u = {0, -t.z, t.y};
     w = {t.y * u.z - t.z * u.y, t.z * u.x - t.x * u.z, t.x * u.y - t.y * u.x};
-    if (k > 0) radius = 30 - (float)k * (20.0f / (float)tentacle.pointCount);
+    radius = k == 0 ? 30 : 30 - (float)k * (20.0f / (float)tentacle.pointCount);
   }
 
   const VECTOR3 &centre = p[k];

@@ -117,6 +117,9 @@ TEST(TentacleTube, QuadsGoRingByRingSideBySide) {
   QUAD_RECORDER none;
   TentacleTube(lone.tentacle, none);
   EXPECT_TRUE(none.corners.empty());
+  TUBE_CORNER tip[4];
+  TentacleRing(lone.tentacle, 0, tip);  // a lone point is its own tip
+  ExpectVector(tip[2].position, 1, 2, 3, "lone tip");
 }
 
 TEST(TackleUpdate, DriftsUntilTheTimeRunsOutThenRetargetsWithoutMoving) {
