@@ -184,6 +184,7 @@ void ExtractPackedMember(benchmark::State &state) {
 // Keeps each run's output rate so that the ratios can be printed after the table.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(isatty(1) ? OO_ColorTabular : OO_Tabular) {}
   std::map<std::string, double> rates;
   void ReportRuns(const std::vector<Run> &runs) override {
     for (const Run &run : runs) {
