@@ -94,17 +94,4 @@ TEST(Probe, ITFailures) {
   ExpectProbeFails(ProbeITHeader, Cut(XMHeader(0x0104, 276, 1), 48), "Cannot parse IT file ! [Bad format]");
 }
 
-TEST(Probe, TheChecksReportWithoutEndingTheProcess) {
-  uint32_t orders = 99;
-  std::vector<uint8_t> xm = XMHeader(0x0104, 276, 12);
-  EXPECT_STREQ(CheckXMHeader(xm.data(), 335, &orders), "Cannot parse XM file ! [Read error]");
-  EXPECT_EQ(orders, 99u);
-  EXPECT_EQ(CheckXMHeader(xm.data(), 336, &orders), nullptr);
-  EXPECT_EQ(orders, 12u);
-  std::vector<uint8_t> it = ITHeader("IMPM", 3);
-  EXPECT_STREQ(CheckITHeader(it.data(), 47, &orders), "Cannot parse IT file ! [Read error]");
-  EXPECT_EQ(CheckITHeader(it.data(), 48, &orders), nullptr);
-  EXPECT_EQ(orders, 3u);
-}
-
 }  // namespace
