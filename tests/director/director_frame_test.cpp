@@ -27,6 +27,8 @@ namespace {
 class DirectorOnWindow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // The driver writes the log from here on.
+    sSuiteDir = new ScopedTempDir();
     MainWindow = PlatformCreateMainWindow("Tunemill");
     ASSERT_NE(MainWindow, nullptr);
     PlatformShowWindow(MainWindow);
@@ -34,6 +36,17 @@ class DirectorOnWindow : public ::testing::Test {
     GlDriver = new (__LINE__, "test") c_GLDRIVER(MainWindow, SetupDriverFlags(), 64, 48, 32, 0);
     GlDriver->MakeCurrent();
   }
+
+  static void TearDownTestSuite() {
+    delete GlDriver;
+    GlDriver = nullptr;
+    PlatformDestroyWindow(MainWindow);
+    MainWindow = nullptr;
+    delete sSuiteDir;
+    sSuiteDir = nullptr;
+  }
+
+  static ScopedTempDir *sSuiteDir;
 
   // Reads the centre pixel of the buffer last presented.
   static void FrontPixel(unsigned char rgba[4]) {
@@ -44,6 +57,8 @@ class DirectorOnWindow : public ::testing::Test {
 
   ScopedTempDir dir;
 };
+
+ScopedTempDir *DirectorOnWindow::sSuiteDir = nullptr;
 
 // Two short tracks (4 rows, about half a second each).
 void WriteTracks() {
