@@ -210,7 +210,8 @@ TEST_F(EndToEnd, ReturnPlaysTheMusicAndSigtermShutsDownInOrder) {
 TEST_F(EndToEnd, EscapeInTheDialogEndsWithoutADriver) {
   program.Start();
   std::string dialog = WaitForDialog();
-  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
+  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt")
+                               << Shell("xwininfo -root -children");
   Keys(dialog, "Escape");
   EXPECT_EQ(program.Wait(60), 0);
   EXPECT_FALSE(LogHas("pixelformatdesctiptor"));
@@ -221,7 +222,8 @@ TEST_F(EndToEnd, EscapeInTheDialogEndsWithoutADriver) {
 TEST_F(EndToEnd, WindowedModeIsDraggedAndClampedToTheDesktop) {
   program.Start();
   std::string dialog = WaitForDialog();
-  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
+  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt")
+                               << Shell("xwininfo -root -children");
   ClickDialog(dialog, 80 + 22, 30 + 5);   // "640x480"
   ClickDialog(dialog, 5 + 20, 115 + 5);   // "Do not force video mode"
   if (getenv("TUNEMILL_E2E_SHOTS")) Shell(std::string("import -window root ") + getenv("TUNEMILL_E2E_SHOTS") + "/windowed.png");
@@ -271,7 +273,8 @@ TEST_F(EndToEnd, WindowedModeIsDraggedAndClampedToTheDesktop) {
 TEST_F(EndToEnd, ForcedModeTheDisplayLacksEndsWithTheDriversMessage) {
   program.Start();
   std::string dialog = WaitForDialog();
-  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
+  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt")
+                               << Shell("xwininfo -root -children");
   ClickDialog(dialog, 80 + 22, 15 + 5);  // "320x240", forced: Xvfb offers only its one mode
   Keys(dialog, "Return");
   DismissErrorBox();
@@ -289,7 +292,8 @@ TEST_F(EndToEnd, FatalErrorAfterStartBlocksUntilTheBoxIsDismissed) {
   ASSERT_EQ(system((BinaryDir() + "/tmpack create tunemill.dat --store pack >/dev/null").c_str()), 0);
   program.Start();
   std::string dialog = WaitForDialog();
-  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt");
+  ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt")
+                               << Shell("xwininfo -root -children");
   Keys(dialog, "Return");
   ASSERT_FALSE(FindWindow("ERROR", 60).empty());
   // Still waiting for the listener.
