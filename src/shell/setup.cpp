@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/shell.h"
 #include "platform/platform.h"
+#include "shell/shell.h"
 #include "shell/winmain.h"
 
 SETUP_OPTIONS SetupOptions = {0, 0, 0, 0, 0, 0, 0, 0.0f, 1, 1};
@@ -33,13 +33,11 @@ void SetupFormatBrightness(char *text, size_t size) {
 
 int SetupParseBrightness(const char *text) {
   // The "%i" reading (optional white space, sign, decimal, 0 octal or 0x hexadecimal, trailing text
-  // ignored), with numbers beyond the range of a long read as out of range rather than undefined.
-  const char *start = text;
-  while (*start == ' ' || *start == '\t' || *start == '\n' || *start == '\r' || *start == '\v' || *start == '\f')
-    start++;
+  // ignored), where a number too long for any integer saturates, and so is out of range, instead of
+  // being undefined as in scanf.
   char *end = nullptr;
-  long long number = strtoll(start, &end, 0);
-  if (end == start) return 0;
+  long long number = strtoll(text, &end, 0);
+  if (end == text) return 0;
   double value = (double)number * 0.01;
   if (value < 0.0 || value > 1.0) return 0;
   SetupOptions.Brightness = (float)value;
