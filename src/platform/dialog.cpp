@@ -150,9 +150,15 @@ static void DrawControls(PlatformDialog *dialog, float unitX, float unitY) {
       case DLG_DEFPUSHBUTTON: {
         ImGui::SetCursorPos(ImVec2(x, y));
         bool isDefault = c.Kind == DLG_DEFPUSHBUTTON;
-        if (isDefault) ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, 2.0f);
+        if (isDefault) {
+          ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, 2.0f);
+          ImGui::PushStyleColor(ImGuiCol_Border, ImGui::GetStyleColorVec4(ImGuiCol_Text));
+        }
         if (ImGui::Button(label, ImVec2(w, h))) SendCommand(dialog, c.Id);
-        if (isDefault) ImGui::PopStyleVar();
+        if (isDefault) {
+          ImGui::PopStyleColor();
+          ImGui::PopStyleVar();
+        }
         break;
       }
       case DLG_GROUPBOX:

@@ -38,6 +38,9 @@ int32_t PlatformStartVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     // The dialog runs its own loop; the main window must not drop out of its changed mode meanwhile.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The black background of the main window is a plain framebuffer; an accelerated one would bring a
+    // GL context of SDL's own and make it current behind the dialog's back.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
   }
   if (!IsRealVideoDriver(SDL_GetCurrentVideoDriver())) {

@@ -233,6 +233,16 @@ TEST_F(Driver, WindowedConstruction) {
   EXPECT_NE(log.find(identity + "\n HARDWARE EXTENSIONS : \n\n" + extensions + " \n\n\n "), std::string::npos);
   // The copy of the list went back to the allocator.
   EXPECT_EQ(AllocTotal(), static_cast<int64_t>(sizeof(c_GLDRIVER)));
+
+  // What is drawn and swapped is on the screen, in the window's place.
+  glClearColor(1, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  PlatformSwapBuffers(driver_->DeviceContext);
+  glFinish();
+  PlatformSleep(100);
+  EXPECT_EQ(ScreenPixel(10, 10), 0xFF0000ul);
+  EXPECT_EQ(ScreenPixel(639, 479), 0xFF0000ul);
+  EXPECT_NE(ScreenPixel(641, 481), 0xFF0000ul);
 }
 
 TEST_F(Driver, SingleBufferedWithTheSmallerDepthRequest) {

@@ -189,4 +189,30 @@ TEST_F(SetupDialog, ClicksAndTypingReachTheControls) {
   EXPECT_TRUE(saw999);
 }
 
+unsigned long sDialogPixel = 0;
+
+TEST_F(SetupDialog, ShowsAboveItsOwner) {
+  PlatformWindow *owner = PlatformCreateMainWindow("Tunemill");
+  ASSERT_NE(owner, nullptr);
+  PlatformShowWindow(owner);
+  // A point of the dialog's background, left of the OK button: (20 + 2, 20 + 60) dialog units.
+  sDriver = std::thread([] {
+    SDL_Delay(1500);
+    sDialogPixel = ScreenPixel(static_cast<int>(22 * 2.16), static_cast<int>(80 * 2.4));
+    EXPECT_EQ(system("xdotool key Escape"), 0);
+  });
+  EXPECT_EQ(PlatformRunDialog(&kTemplate, owner, Procedure), IDCANCEL);
+  sDriver.join();
+  EXPECT_EQ(sDialogPixel, 0xF0F0F0ul) << std::hex << sDialogPixel;
+  // The owner is black again where the dialog was, once it has had its messages.
+  PLATFORM_MESSAGE message;
+  for (int i = 0; i < 20; i++) {
+    while (PlatformTakeMessage(&message)) {
+    }
+    PlatformSleep(10);
+  }
+  EXPECT_EQ(ScreenPixel(static_cast<int>(22 * 2.16), static_cast<int>(80 * 2.4)), 0ul);
+  PlatformDestroyWindow(owner);
+}
+
 }  // namespace
