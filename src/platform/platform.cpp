@@ -506,24 +506,49 @@ static void ReadFormat(SDL_Window *native, PIXELFORMATDESCRIPTOR *format) {
   format->iLayerType = PFD_MAIN_PLANE;
 }
 
+// A hidden window and context made with the request; null when the display has nothing for it.
+static SDL_Window *CreateProbe(const PIXELFORMATDESCRIPTOR &request, SDL_GLContext *context) {
+  SetAttributes(request);
+  SDL_Window *probe = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (probe == nullptr) return nullptr;
+  *context = SDL_GL_CreateContext(probe);
+  if (*context == nullptr) {
+    SDL_DestroyWindow(probe);
+    return nullptr;
+  }
+  return probe;
+}
+
 int32_t PlatformChoosePixelFormat(PlatformWindow *window, const PIXELFORMATDESCRIPTOR *request) {
   if (window == nullptr || request == nullptr || request->iPixelType != PFD_TYPE_RGBA) return 0;
-  SetAttributes(*request);
-  // The probe has the same attributes as the window will have, so it gets the same visual.
-  SDL_Window *probe = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  if (probe == nullptr) return 0;
   SDL_Window *previousWindow = SDL_GL_GetCurrentWindow();
   SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
-  SDL_GLContext context = SDL_GL_CreateContext(probe);
-  if (context == nullptr) {
-    SDL_DestroyWindow(probe);
-    return 0;
+  // The probe has the same attributes as the window will have, so it gets the same visual.
+  PIXELFORMATDESCRIPTOR chosen = *request;
+  SDL_GLContext context = nullptr;
+  SDL_Window *probe = CreateProbe(chosen, &context);
+  // Where destination alpha needs a visual with an alpha channel, a compositing desktop would show
+  // the window through wherever blending left alpha below 1; an opaque visual is the closer match.
+  if (probe != nullptr && SDL_ISPIXELFORMAT_ALPHA(SDL_GetWindowPixelFormat(probe)) && chosen.cAlphaBits != 0) {
+    chosen.cAlphaBits = 0;
+    SDL_GLContext opaqueContext = nullptr;
+    SDL_Window *opaque = CreateProbe(chosen, &opaqueContext);
+    if (opaque != nullptr) {
+      SDL_GL_DeleteContext(context);
+      SDL_DestroyWindow(probe);
+      probe = opaque;
+      context = opaqueContext;
+    } else {
+      chosen.cAlphaBits = request->cAlphaBits;
+      SDL_GL_MakeCurrent(probe, context);
+    }
   }
+  if (probe == nullptr) return 0;
   ReadFormat(probe, &sFormat);
   SDL_GL_DeleteContext(context);
   SDL_DestroyWindow(probe);
   if (previousContext != nullptr) SDL_GL_MakeCurrent(previousWindow, previousContext);
-  sRequest = *request;
+  sRequest = chosen;
   sFormatCount = 1;
   return 1;
 }

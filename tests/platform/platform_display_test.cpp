@@ -277,6 +277,8 @@ TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
   SDL_Window *native = PlatformNativeWindow(window_);
   EXPECT_TRUE(SDL_GetWindowFlags(native) & SDL_WINDOW_OPENGL);
   EXPECT_TRUE(SDL_GetWindowFlags(native) & SDL_WINDOW_SHOWN);
+  // An opaque visual: a compositing desktop must never show through the picture.
+  EXPECT_FALSE(SDL_ISPIXELFORMAT_ALPHA(SDL_GetWindowPixelFormat(native)));
   int32_t x, y, w, h;
   PlatformGetWindowRect(window_, &x, &y, &w, &h);
   EXPECT_EQ(w, 1024);
