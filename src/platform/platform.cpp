@@ -36,7 +36,8 @@ int32_t PlatformStartVideo() {
     if (SDL_getenv("DISPLAY") == nullptr && SDL_getenv("WAYLAND_DISPLAY") == nullptr) return 0;
     // One window closing must not look like a request to end the whole process.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    // The dialog runs its own loop; the main window must not drop out of its changed mode meanwhile.
+    // A changed display mode belongs to the process, not to the focus: it stays while a message box or
+    // another program has the keyboard, until it is restored.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     // The black background of the main window is a plain framebuffer; an accelerated one would bring a
     // GL context of SDL's own and make it current behind the dialog's back.

@@ -50,7 +50,9 @@ enum {
   PM_DESTROY,        // the window is being destroyed: closed by the user or the window manager (Alt+F4),
                      // or the process was asked to quit (SIGTERM, SIGINT). The native window and its GL
                      // context stay usable until PlatformDestroyWindow, so shutdown can still release them.
-  PM_ACTIVATE,       // Active: PM_INACTIVE, PM_ACTIVE (keyboard or task bar), PM_CLICKACTIVE (mouse click)
+  PM_ACTIVATE,       // Active: PM_INACTIVE, or PM_ACTIVE when the window gains the focus or is restored
+                     // from the task bar (SDL cannot tell a click from the keyboard, so PM_CLICKACTIVE
+                     // never arrives; it keeps the window procedure's test complete)
   PM_KEYDOWN,        // Key: virtual-key code; repeated while the key is held (keyboard auto-repeat)
   PM_KEYUP,          // Key: virtual-key code
   PM_MOUSEMOVE,      // Buttons, X, Y
