@@ -305,8 +305,9 @@ TEST_F(TextureTest, BrokenPicturesGiveZeroAndLeaveNothingBehind) {
 
 TEST_F(TextureTest, ArchiveMembersAreExtractedAndTheirTemporaryFilesReleased) {
   WriteFourTexelPictures();
+  WriteWholeFile("four.jpg", Jpeg(4, 1, kFour, 3));
   std::string archive;
-  for (const char *name : {"four.png", "four.gif", "four.bmp"}) {
+  for (const char *name : {"four.png", "four.gif", "four.bmp", "four.jpg"}) {
     std::string bytes = ReadWholeFile(name);
     for (const std::string &member : {std::string("pics/") + name, std::string("pics/bad_") + name}) {
       std::string contents = member.find("bad_") == std::string::npos ? bytes : bytes.substr(0, 20);
@@ -319,11 +320,11 @@ TEST_F(TextureTest, ArchiveMembersAreExtractedAndTheirTemporaryFilesReleased) {
   WriteWholeFile("tunemill.dat", archive);
   OpenResource();
   std::vector<uint32_t> binds;
-  for (const char *name : {"pics/four.png", "PICS\\FOUR.GIF", "pics/four.bmp"}) {
+  for (const char *name : {"pics/four.png", "PICS\\FOUR.GIF", "pics/four.bmp", "pics/four.jpg"}) {
     binds.push_back(driver().LoadTexture(name, ALPHA_CONSTANT, 0, 1, 1.0f));
     EXPECT_NE(binds.back(), 0u) << name;
   }
-  for (const char *name : {"pics/bad_four.png", "pics/bad_four.gif", "pics/bad_four.bmp"})
+  for (const char *name : {"pics/bad_four.png", "pics/bad_four.gif", "pics/bad_four.bmp", "pics/bad_four.jpg"})
     EXPECT_EQ(driver().LoadTexture(name, ALPHA_CONSTANT, 0, 1, 1.0f), 0u) << name;
   for (const auto &entry : fs::directory_iterator("."))
     EXPECT_EQ(entry.path().filename().string().find("_#q_"), std::string::npos) << entry.path();
