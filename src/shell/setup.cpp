@@ -58,8 +58,7 @@ void SetupDialogInit(SETUP_CONTROLS *controls) {
 int SetupDialogCommand(SETUP_CONTROLS *controls, int id) {
   // The box holds at most 31 characters for the reading, whatever the control keeps.
   char text[32];
-  memset(text, 0, sizeof text);
-  strncpy(text, controls->BrightnessText, sizeof text - 1);
+  snprintf(text, sizeof text, "%.31s", controls->BrightnessText);
   if (!SetupParseBrightness(text))
     SetupFormatBrightness(controls->BrightnessText, sizeof controls->BrightnessText);
 
