@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,22 +9,23 @@
 #include "songs.h"
 #include "testkit.h"
 
-using modwrite::Format;
-
 namespace {
 
-std::vector<uint8_t> XMHeader(uint16_t version, uint32_t headerSize, uint16_t orders) {
+// An XM header of `size` bytes (the whole one is 336).
+std::vector<uint8_t> XMHeader(uint16_t version, uint32_t headerSize, uint16_t orders, size_t size = 336) {
   std::vector<uint8_t> bytes(336, 0);
   bytes[58] = (uint8_t)version, bytes[59] = (uint8_t)(version >> 8);
   for (int i = 0; i < 4; i++) bytes[60 + i] = (uint8_t)(headerSize >> (8 * i));
   bytes[64] = (uint8_t)orders, bytes[65] = (uint8_t)(orders >> 8);
+  bytes.resize(size);
   return bytes;
 }
 
-std::vector<uint8_t> ITHeader(const char *signature, uint16_t orders) {
+std::vector<uint8_t> ITHeader(const char *signature, uint16_t orders, size_t size = 48) {
   std::vector<uint8_t> bytes(48, 0);
   for (int i = 0; i < 4; i++) bytes[i] = (uint8_t)signature[i];
   bytes[32] = (uint8_t)orders, bytes[33] = (uint8_t)(orders >> 8);
+  bytes.resize(size);
   return bytes;
 }
 
@@ -40,34 +40,16 @@ uint32_t Probe(uint32_t (*probe)(FILE *), const std::vector<uint8_t> &bytes, lon
   return orders;
 }
 
-void ExpectProbeFails(uint32_t (*probe)(FILE *), const std::vector<uint8_t> &bytes, const std::string &message) {
-  ChildResult child = RunChild([&] { Probe(probe, bytes); });
-  EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(child.out.rfind("\n PROGRAM: -- ERROR: at xm_play ", 0), 0u) << child.out;
-  EXPECT_NE(child.out.find(" : " + message + " "), std::string::npos) << child.out;
-  EXPECT_EQ(child.err, "ERROR: " + message + "\n");
-}
-
-std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t size) {
-  bytes.resize(size);
-  return bytes;
-}
-
-TEST(Probe, GeneratedModulesGiveTheirOrderCountAndLeaveTheFileAfterTheHeader) {
+TEST(Probe, OrderCountsOfGeneratedModulesAndOfHeadersWithFreeNames) {
   ScopedTempDir dir;
-  modwrite::Module song = songs::SquareSong(Format::XM, 7, 16);
+  modwrite::Module song = songs::SquareSong(modwrite::Format::XM, 7, 16);
   long after = 0;
   EXPECT_EQ(Probe(ProbeXMHeader, modwrite::Write(song), &after), 7u);
   EXPECT_EQ(after, 336);
-  song.format = Format::IT;
-  std::vector<uint8_t> it = modwrite::Write(song);
-  EXPECT_EQ(Probe(ProbeITHeader, it, &after), (uint32_t)(it[32] | it[33] << 8));
-  EXPECT_EQ(it[32], 7);
+  song.format = modwrite::Format::IT;
+  EXPECT_EQ(Probe(ProbeITHeader, modwrite::Write(song), &after), 7u);
   EXPECT_EQ(after, 48);
-}
 
-TEST(Probe, OnlyVersionHeaderSizeAndSignatureAreChecked) {
-  ScopedTempDir dir;
   std::vector<uint8_t> xm = XMHeader(0x0104, 276, 0xFFFF);
   for (int i = 0; i < 58; i++) xm[i] = (uint8_t)(i * 37);  // identification text and names are free
   EXPECT_EQ(Probe(ProbeXMHeader, xm), 65535u);
@@ -75,23 +57,32 @@ TEST(Probe, OnlyVersionHeaderSizeAndSignatureAreChecked) {
   EXPECT_EQ(Probe(ProbeITHeader, ITHeader("IMPM", 300)), 300u);
 }
 
-TEST(Probe, XMFailures) {
+TEST(Probe, FailuresAreFatalWithTheirMessages) {
   ScopedTempDir dir;
-  ExpectProbeFails(ProbeXMHeader, XMHeader(0x0103, 276, 1), "Cannot parse XM file ! [Bad version]");
-  ExpectProbeFails(ProbeXMHeader, XMHeader(0x0104, 277, 1), "Cannot parse XM file ! [Bad header]");
-  ExpectProbeFails(ProbeXMHeader, XMHeader(0x0104, 20, 1), "Cannot parse XM file ! [Bad header]");
-  ExpectProbeFails(ProbeXMHeader, Cut(XMHeader(0x0104, 276, 1), 59), "Cannot parse XM file ! [Read error]");
-  ExpectProbeFails(ProbeXMHeader, Cut(XMHeader(0x0104, 276, 1), 335), "Cannot parse XM file ! [Read error]");
-  // The version is checked before the rest of the header is missed.
-  ExpectProbeFails(ProbeXMHeader, Cut(XMHeader(0x0103, 276, 1), 60), "Cannot parse XM file ! [Bad version]");
-  ExpectProbeFails(ProbeXMHeader, {}, "Cannot parse XM file ! [Read error]");
-}
-
-TEST(Probe, ITFailures) {
-  ScopedTempDir dir;
-  ExpectProbeFails(ProbeITHeader, Cut(ITHeader("IMPM", 1), 47), "Cannot parse IT file ! [Read error]");
-  ExpectProbeFails(ProbeITHeader, ITHeader("IMPm", 1), "Cannot parse IT file ! [Bad format]");
-  ExpectProbeFails(ProbeITHeader, Cut(XMHeader(0x0104, 276, 1), 48), "Cannot parse IT file ! [Bad format]");
+  const struct {
+    uint32_t (*probe)(FILE *);
+    std::vector<uint8_t> bytes;
+    std::string message;
+  } cases[] = {
+      {ProbeXMHeader, XMHeader(0x0103, 276, 1), "Cannot parse XM file ! [Bad version]"},
+      {ProbeXMHeader, XMHeader(0x0104, 277, 1), "Cannot parse XM file ! [Bad header]"},
+      {ProbeXMHeader, XMHeader(0x0104, 20, 1), "Cannot parse XM file ! [Bad header]"},
+      {ProbeXMHeader, XMHeader(0x0104, 276, 1, 59), "Cannot parse XM file ! [Read error]"},
+      {ProbeXMHeader, XMHeader(0x0104, 276, 1, 335), "Cannot parse XM file ! [Read error]"},
+      // The version is checked before the rest of the header is missed.
+      {ProbeXMHeader, XMHeader(0x0103, 276, 1, 60), "Cannot parse XM file ! [Bad version]"},
+      {ProbeXMHeader, {}, "Cannot parse XM file ! [Read error]"},
+      {ProbeITHeader, ITHeader("IMPM", 1, 47), "Cannot parse IT file ! [Read error]"},
+      {ProbeITHeader, ITHeader("IMPm", 1), "Cannot parse IT file ! [Bad format]"},
+      {ProbeITHeader, XMHeader(0x0104, 276, 1, 48), "Cannot parse IT file ! [Bad format]"},
+  };
+  for (const auto &c : cases) {
+    ChildResult child = RunChild([&] { Probe(c.probe, c.bytes); });
+    EXPECT_EQ(child.exitCode, 0);
+    EXPECT_EQ(child.out.rfind("\n PROGRAM: -- ERROR: at xm_play ", 0), 0u) << child.out;
+    EXPECT_NE(child.out.find(" : " + c.message + " "), std::string::npos) << child.out;
+    EXPECT_EQ(child.err, "ERROR: " + c.message + "\n");
+  }
 }
 
 }  // namespace

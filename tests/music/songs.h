@@ -15,20 +15,14 @@ const int kRate = 44100;
 // The square test songs play 0.12 s a row (speed 6, tempo 125).
 const int kRowFrames = 5292;
 
-// The writer's square song with the note panned hard left: the right output channel stays silent. IT
-// songs mix at full volume, so the left channel reaches full scale.
-inline modwrite::Module LeftSquare(modwrite::Format format, int rows) {
+// `orders` orders of one `rows`-row pattern of the writer's square song, the note panned hard left so the
+// right output channel stays silent (IT songs mix at full volume: the left channel reaches full scale). The
+// note starts in row `noteRow` and is held to the end.
+inline modwrite::Module SquareSong(modwrite::Format format, int orders, int rows, int noteRow = 0) {
   modwrite::Module module = modwrite::SquareTestModule(format, rows);
   module.instruments[0].sample.panning = 0;
   module.channelPanning = {0, 255};
   module.mixVolume = 128;
-  return module;
-}
-
-// `orders` orders of one `rows`-row pattern; the square note starts in the first row of `noteRow` and is
-// held to the end.
-inline modwrite::Module SquareSong(modwrite::Format format, int orders, int rows, int noteRow = 0) {
-  modwrite::Module module = LeftSquare(format, rows);
   if (noteRow) std::swap(module.patterns[0].At(0, 0), module.patterns[0].At(noteRow, 0));
   module.orders.assign((size_t)orders, 0);
   return module;
@@ -39,19 +33,16 @@ inline modwrite::Module SquareSong(modwrite::Format format, int orders, int rows
 inline modwrite::Module BusySong(modwrite::Format format) {
   modwrite::Module module;
   module.format = format;
-  module.name = "busy";
   module.channels = 8;
   module.speed = 3;
   module.mixVolume = 64;
   modwrite::Instrument square;
-  square.name = "square";
   square.sample.data = modwrite::SquareWave(64, 4096, 12000);
   square.sample.loop = modwrite::Loop::Forward;
   square.sample.loopEnd = 4096;
   square.sample.rate = 16744;
   module.instruments.push_back(square);
   modwrite::Instrument noise;
-  noise.name = "noise";
   uint32_t seed = 12345;
   for (int i = 0; i < 8000; i++) {
     seed = seed * 1103515245u + 12345u;
