@@ -4,15 +4,18 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <string>
 
-#include "platform/platform.h"
 #include "display_keeper.h"
+#include "platform/platform.h"
 #include "platform/platform_local.h"
 
 namespace {
+
+using Rect = std::array<int32_t, 4>;
 
 class MainWindow : public ::testing::Test {
  protected:
@@ -23,37 +26,43 @@ class MainWindow : public ::testing::Test {
     PlatformShowWindow(window_);
     Drain();
   }
-  void TearDown() override {
-    PlatformDestroyWindow(window_);
-    // Video stays up for the next test: ending it unloads the GL driver, whose process-lifetime
-    // allocations then show up as leaks of an unknown module.
-  }
+  // Video stays up for the next test: ending it unloads the GL driver, whose process-lifetime allocations
+  // then show up as leaks of an unknown module.
+  void TearDown() override { PlatformDestroyWindow(window_); }
   // Lets the window settle and forgets what it said meanwhile.
   void Drain() {
     PLATFORM_MESSAGE message;
-    for (int i = 0; i < 20; i++) {
+    for (int i = 0; i < 20; i++, PlatformSleep(5)) {
       while (PlatformTakeMessage(&message)) {
       }
-      PlatformSleep(5);
     }
   }
-  Uint32 WindowId() const { return SDL_GetWindowID(PlatformNativeWindow(window_)); }
+  Rect WindowRect() {
+    Rect r;
+    PlatformGetWindowRect(window_, &r[0], &r[1], &r[2], &r[3]);
+    return r;
+  }
+  Uint32 Flags() { return SDL_GetWindowFlags(PlatformNativeWindow(window_)); }
+  // Sends an event to the window as SDL would deliver it.
+  void Push(SDL_Event event) {
+    const Uint32 id = SDL_GetWindowID(PlatformNativeWindow(window_));
+    event.window.windowID = id;  // the same field of every window, key and mouse event
+    SDL_PushEvent(&event);
+  }
   void PushButton(Uint32 type, Uint8 button, int x, int y) {
     SDL_Event event = {};
     event.type = type;
-    event.button.windowID = WindowId();
     event.button.button = button;
     event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
     event.button.x = x;
     event.button.y = y;
-    SDL_PushEvent(&event);
+    Push(event);
   }
-  void PushKey(Uint32 type, SDL_Keycode sym) {
+  void PushWindowEvent(Uint8 what) {
     SDL_Event event = {};
-    event.type = type;
-    event.key.windowID = WindowId();
-    event.key.keysym.sym = sym;
-    SDL_PushEvent(&event);
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = what;
+    Push(event);
   }
   // The next message of a kind other than PM_OTHER.
   PLATFORM_MESSAGE Next() {
@@ -67,93 +76,18 @@ class MainWindow : public ::testing::Test {
 };
 
 TEST_F(MainWindow, CoversThePrimaryScreenAndMoves) {
-  int32_t x, y, w, h;
-  PlatformGetWindowRect(window_, &x, &y, &w, &h);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 0);
-  EXPECT_EQ(w, 1024);
-  EXPECT_EQ(h, 768);
-  int32_t sw, sh;
-  PlatformGetScreenSize(&sw, &sh);
-  EXPECT_EQ(sw, 1024);
-  EXPECT_EQ(sh, 768);
-  int32_t left, top, right, bottom;
-  PlatformGetDesktopRect(&left, &top, &right, &bottom);
-  EXPECT_EQ(left, 0);
-  EXPECT_EQ(top, 0);
-  EXPECT_EQ(right, 1024);
-  EXPECT_EQ(bottom, 768);
-  Uint32 flags = SDL_GetWindowFlags(PlatformNativeWindow(window_));
-  EXPECT_TRUE(flags & SDL_WINDOW_BORDERLESS);
-  EXPECT_TRUE(flags & SDL_WINDOW_ALWAYS_ON_TOP);
-
+  EXPECT_EQ(WindowRect(), (Rect{0, 0, 1024, 768}));
+  Rect screen = {0, 0, 0, 0}, desktop;
+  PlatformGetScreenSize(&screen[2], &screen[3]);
+  EXPECT_EQ(screen, (Rect{0, 0, 1024, 768}));
+  PlatformGetDesktopRect(&desktop[0], &desktop[1], &desktop[2], &desktop[3]);
+  EXPECT_EQ(desktop, (Rect{0, 0, 1024, 768}));
+  EXPECT_TRUE(Flags() & SDL_WINDOW_BORDERLESS);
+  EXPECT_TRUE(Flags() & SDL_WINDOW_ALWAYS_ON_TOP);
   PlatformMoveWindow(window_, 100, 50, 640, 480);
   Drain();
-  PlatformGetWindowRect(window_, &x, &y, &w, &h);
-  EXPECT_EQ(x, 100);
-  EXPECT_EQ(y, 50);
-  EXPECT_EQ(w, 640);
-  EXPECT_EQ(h, 480);
-}
-
-TEST_F(MainWindow, MouseMessagesCarryTheButtonAndKeyWord) {
-  SDL_SetModState(KMOD_NONE);
-  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 10, 20);
-  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 11, 21);
-  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 30, 40);
-  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 30, 40);
-  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, 30, 40);
-  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 30, 40);
-
-  PLATFORM_MESSAGE m = Next();
-  EXPECT_EQ(m.Kind, PM_LBUTTONDOWN);
-  EXPECT_EQ(m.Buttons, 1u);
-  EXPECT_EQ(m.X, 10);
-  EXPECT_EQ(m.Y, 20);
-  m = Next();
-  EXPECT_EQ(m.Kind, PM_LBUTTONUP);
-  EXPECT_EQ(m.Buttons, 0u);
-  m = Next();
-  EXPECT_EQ(m.Kind, PM_RBUTTONDOWN);
-  EXPECT_EQ(m.Buttons, 2u);
-  m = Next();
-  EXPECT_EQ(m.Kind, PM_MBUTTONDOWN);
-  EXPECT_EQ(m.Buttons, 2u | 16u);
-  m = Next();
-  EXPECT_EQ(m.Kind, PM_MBUTTONUP);
-  EXPECT_EQ(m.Buttons, 2u);
-  m = Next();
-  EXPECT_EQ(m.Kind, PM_RBUTTONUP);
-  EXPECT_EQ(m.Buttons, 0u);
-
-  // Shift and Ctrl join the word as the keyboard holds them.
-  SDL_SetModState(static_cast<SDL_Keymod>(KMOD_LSHIFT | KMOD_RCTRL));
-  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 1, 2);
-  m = Next();
-  EXPECT_EQ(m.Kind, PM_LBUTTONDOWN);
-  EXPECT_EQ(m.Buttons, 1u | 4u | 8u);
-  SDL_SetModState(KMOD_NONE);
-  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 1, 2);
-  m = Next();
-  EXPECT_EQ(m.Buttons, 0u);
-
-  SDL_Event motion = {};
-  motion.type = SDL_MOUSEMOTION;
-  motion.motion.windowID = WindowId();
-  motion.motion.state = SDL_BUTTON_RMASK;
-  motion.motion.x = 300;
-  motion.motion.y = 200;
-  SDL_PushEvent(&motion);
-  m = Next();
-  EXPECT_EQ(m.Kind, PM_MOUSEMOVE);
-  EXPECT_EQ(m.Buttons, 2u);
-  EXPECT_EQ(m.X, 300);
-  EXPECT_EQ(m.Y, 200);
-}
-
-TEST_F(MainWindow, CursorPositionFollowsThePointer) {
-  PlatformMoveWindow(window_, 100, 50, 640, 480);
-  Drain();
+  EXPECT_EQ(WindowRect(), (Rect{100, 50, 640, 480}));
+  // The cursor position is the pointer's on the screen, wherever the window is.
   for (int target : {200, 300}) {
     std::string command = "xdotool mousemove --sync " + std::to_string(target) + " " + std::to_string(target + 7);
     ASSERT_EQ(system(command.c_str()), 0);
@@ -165,61 +99,86 @@ TEST_F(MainWindow, CursorPositionFollowsThePointer) {
   }
 }
 
-TEST_F(MainWindow, KeysArriveAsVirtualKeyCodes) {
-  PushKey(SDL_KEYDOWN, SDLK_ESCAPE);
-  PushKey(SDL_KEYDOWN, SDLK_f);
-  PushKey(SDL_KEYUP, SDLK_b);
+// The mouse word: 1 left, 2 right, 4 Shift, 8 Ctrl, 16 middle, as held after the event.
+TEST_F(MainWindow, MouseMessagesCarryTheButtonAndKeyWord) {
+  SDL_SetModState(KMOD_NONE);
+  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 10, 20);
+  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 11, 21);
+  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 30, 40);
+  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 30, 40);
+  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, 30, 40);
+  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 30, 40);
+  const int32_t expected[][4] = {{PM_LBUTTONDOWN, 1, 10, 20}, {PM_LBUTTONUP, 0, 11, 21},  {PM_RBUTTONDOWN, 2, 30, 40},
+                                 {PM_MBUTTONDOWN, 18, 30, 40}, {PM_MBUTTONUP, 2, 30, 40}, {PM_RBUTTONUP, 0, 30, 40}};
+  for (const auto &e : expected) {
+    PLATFORM_MESSAGE m = Next();
+    EXPECT_EQ((std::array<int32_t, 4>{m.Kind, int32_t(m.Buttons), m.X, m.Y}),
+              (std::array<int32_t, 4>{e[0], e[1], e[2], e[3]}));
+  }
+  // Shift and Ctrl join the word as the keyboard holds them.
+  SDL_SetModState(static_cast<SDL_Keymod>(KMOD_LSHIFT | KMOD_RCTRL));
+  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 1, 2);
   PLATFORM_MESSAGE m = Next();
-  EXPECT_EQ(m.Kind, PM_KEYDOWN);
-  EXPECT_EQ(m.Key, 27);
+  EXPECT_EQ(m.Kind, PM_LBUTTONDOWN);
+  EXPECT_EQ(m.Buttons, 1u | 4u | 8u);
+  SDL_SetModState(KMOD_NONE);
+  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 1, 2);
+  EXPECT_EQ(Next().Buttons, 0u);
+
+  SDL_Event motion = {};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.state = SDL_BUTTON_RMASK;
+  motion.motion.x = 300;
+  motion.motion.y = 200;
+  Push(motion);
   m = Next();
-  EXPECT_EQ(m.Kind, PM_KEYDOWN);
-  EXPECT_EQ(m.Key, 70);
-  m = Next();
-  EXPECT_EQ(m.Kind, PM_KEYUP);
-  EXPECT_EQ(m.Key, 66);
+  EXPECT_EQ((std::array<int32_t, 4>{m.Kind, int32_t(m.Buttons), m.X, m.Y}),
+            (std::array<int32_t, 4>{PM_MOUSEMOVE, 2, 300, 200}));
+}
+
+TEST_F(MainWindow, KeysArriveAsVirtualKeyCodes) {
+  const std::pair<Uint32, SDL_Keycode> keys[] = {{SDL_KEYDOWN, SDLK_ESCAPE}, {SDL_KEYDOWN, SDLK_f}, {SDL_KEYUP, SDLK_b}};
+  for (const auto &key : keys) {
+    SDL_Event event = {};
+    event.type = key.first;
+    event.key.keysym.sym = key.second;
+    Push(event);
+  }
+  const int32_t expected[][2] = {{PM_KEYDOWN, 27}, {PM_KEYDOWN, 70}, {PM_KEYUP, 66}};
+  for (const auto &e : expected) {
+    PLATFORM_MESSAGE m = Next();
+    EXPECT_EQ(m.Kind, e[0]);
+    EXPECT_EQ(m.Key, e[1]);
+  }
 }
 
 TEST_F(MainWindow, CloseQuitAndTerminationAreTheWindowsDestruction) {
-  SDL_Event close = {};
-  close.type = SDL_WINDOWEVENT;
-  close.window.event = SDL_WINDOWEVENT_CLOSE;
-  close.window.windowID = WindowId();
-  SDL_PushEvent(&close);
+  PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
   EXPECT_EQ(Next().Kind, PM_DESTROY);
-
   SDL_Event quit = {};
   quit.type = SDL_QUIT;
   SDL_PushEvent(&quit);
   EXPECT_EQ(Next().Kind, PM_DESTROY);
-
   raise(SIGTERM);
   PLATFORM_MESSAGE m;
   ASSERT_EQ(PlatformPeekMessage(&m), 1);
   EXPECT_EQ(Next().Kind, PM_DESTROY);
   // The window is still there for the shutdown to use.
-  EXPECT_NE(SDL_GetWindowFromID(WindowId()), nullptr);
+  EXPECT_NE(SDL_GetWindowFromID(SDL_GetWindowID(PlatformNativeWindow(window_))), nullptr);
 }
 
 TEST_F(MainWindow, ActivationAndMinimising) {
-  SDL_Event focus = {};
-  focus.type = SDL_WINDOWEVENT;
-  focus.window.windowID = WindowId();
-  focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-  SDL_PushEvent(&focus);
-  focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
-  SDL_PushEvent(&focus);
-  PLATFORM_MESSAGE m = Next();
-  EXPECT_EQ(m.Kind, PM_ACTIVATE);
-  EXPECT_EQ(m.Active, PM_INACTIVE);
-  m = Next();
-  EXPECT_EQ(m.Kind, PM_ACTIVATE);
-  EXPECT_EQ(m.Active, PM_ACTIVE);
-
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+  for (int32_t active : {PM_INACTIVE, PM_ACTIVE}) {
+    PLATFORM_MESSAGE m = Next();
+    EXPECT_EQ(m.Kind, PM_ACTIVATE);
+    EXPECT_EQ(m.Active, active);
+  }
   PlatformMinimiseWindow(window_);
   PlatformRestoreWindow(window_);
   Drain();
-  EXPECT_TRUE(SDL_GetWindowFlags(PlatformNativeWindow(window_)) & SDL_WINDOW_SHOWN);
+  EXPECT_TRUE(Flags() & SDL_WINDOW_SHOWN);
 }
 
 TEST_F(MainWindow, DisplayModeChangesOnlyToAModeTheDisplayHas) {
@@ -227,15 +186,14 @@ TEST_F(MainWindow, DisplayModeChangesOnlyToAModeTheDisplayHas) {
   EXPECT_NE(PlatformChangeDisplayMode(window_, 640, 480, 32), 0);
   EXPECT_NE(PlatformChangeDisplayMode(window_, 1024, 768, 16), 0);
   EXPECT_EQ(PlatformDisplayModeChanged(), 0);
-
   ASSERT_EQ(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
   EXPECT_EQ(PlatformDisplayModeChanged(), 1);
-  EXPECT_TRUE(SDL_GetWindowFlags(PlatformNativeWindow(window_)) & SDL_WINDOW_FULLSCREEN);
+  EXPECT_TRUE(Flags() & SDL_WINDOW_FULLSCREEN);
   // A second change while one is in force is refused; the first stays.
   EXPECT_NE(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
   PlatformRestoreDisplayMode();
   EXPECT_EQ(PlatformDisplayModeChanged(), 0);
-  EXPECT_FALSE(SDL_GetWindowFlags(PlatformNativeWindow(window_)) & SDL_WINDOW_FULLSCREEN);
+  EXPECT_FALSE(Flags() & SDL_WINDOW_FULLSCREEN);
   PlatformRestoreDisplayMode();
   EXPECT_EQ(PlatformDisplayModeChanged(), 0);
 }
@@ -274,15 +232,11 @@ TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
   EXPECT_EQ(PlatformCreateGLContext(window_), nullptr);
   ASSERT_EQ(PlatformSetPixelFormat(window_, index, &described), 1);
   EXPECT_EQ(PlatformSetPixelFormat(window_, index, &described), 0);
-  SDL_Window *native = PlatformNativeWindow(window_);
-  EXPECT_TRUE(SDL_GetWindowFlags(native) & SDL_WINDOW_OPENGL);
-  EXPECT_TRUE(SDL_GetWindowFlags(native) & SDL_WINDOW_SHOWN);
+  EXPECT_TRUE(Flags() & SDL_WINDOW_OPENGL);
+  EXPECT_TRUE(Flags() & SDL_WINDOW_SHOWN);
   // An opaque visual: a compositing desktop must never show through the picture.
-  EXPECT_FALSE(SDL_ISPIXELFORMAT_ALPHA(SDL_GetWindowPixelFormat(native)));
-  int32_t x, y, w, h;
-  PlatformGetWindowRect(window_, &x, &y, &w, &h);
-  EXPECT_EQ(w, 1024);
-  EXPECT_EQ(h, 768);
+  EXPECT_FALSE(SDL_ISPIXELFORMAT_ALPHA(SDL_GetWindowPixelFormat(PlatformNativeWindow(window_))));
+  EXPECT_EQ(WindowRect(), (Rect{0, 0, 1024, 768}));
 
   PlatformGLContext *context = PlatformCreateGLContext(window_);
   ASSERT_NE(context, nullptr);
@@ -294,16 +248,9 @@ TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
   EXPECT_EQ(stencil, described.cStencilBits);
   EXPECT_NE(PlatformGetProcAddress("glActiveTextureARB"), nullptr);
   EXPECT_NE(PlatformGetProcAddress("glMultiTexCoord2fARB"), nullptr);
-
-  // Message boxes and messages follow the re-created window.
-  SDL_Event close = {};
-  close.type = SDL_WINDOWEVENT;
-  close.window.event = SDL_WINDOWEVENT_CLOSE;
-  close.window.windowID = SDL_GetWindowID(native);
-  SDL_PushEvent(&close);
+  // Messages follow the re-created window.
+  PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
   EXPECT_EQ(Next().Kind, PM_DESTROY);
-
-  glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
   PlatformSwapBuffers(window_);
   EXPECT_EQ(PlatformMakeCurrent(window_, nullptr), 1);
@@ -320,7 +267,7 @@ TEST_F(MainWindow, SetPixelFormatKeepsAChangedDisplayMode) {
   EXPECT_EQ(described.dwFlags & PFD_DOUBLEBUFFER, 0u);
   ASSERT_EQ(PlatformSetPixelFormat(window_, index, &described), 1);
   EXPECT_EQ(PlatformDisplayModeChanged(), 1);
-  EXPECT_TRUE(SDL_GetWindowFlags(PlatformNativeWindow(window_)) & SDL_WINDOW_FULLSCREEN);
+  EXPECT_TRUE(Flags() & SDL_WINDOW_FULLSCREEN);
   // Destroying the window gives the display its mode back.
   PlatformDestroyWindow(window_);
   window_ = nullptr;
