@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <string>
 #include <thread>
 
 #include "director/director.h"
@@ -19,60 +20,32 @@
 #include "support/misc.h"
 #include "testkit.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-// A window of 64 x 48 pixels with the driver current on it, for the whole program.
-class DirectorOnWindow : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    // The driver writes the log from here on.
-    sSuiteDir = new ScopedTempDir();
-    MainWindow = PlatformCreateMainWindow("Tunemill");
-    ASSERT_NE(MainWindow, nullptr);
-    PlatformShowWindow(MainWindow);
-    SetupOptions = SETUP_OPTIONS{64, 48, 32, 16, 1, 1, 0, 0.0f, 0, 1};
-    GlDriver = new (__LINE__, "test") c_GLDRIVER(MainWindow, SetupDriverFlags(), 64, 48, 32, 0);
-    GlDriver->MakeCurrent();
+// `count` tracks, XM and IT by turns, of the square song with `rows` rows (4 rows play about half a second).
+void WriteTracks(int count, int rows) {
+  std::filesystem::create_directories("data");
+  std::string list = std::to_string(count) + "\r\n";
+  for (int i = 0; i < count; i++) {
+    modwrite::Format format = i % 2 ? modwrite::Format::IT : modwrite::Format::XM;
+    std::string song = "song" + std::to_string(i) + (i % 2 ? ".it" : ".xm"), info = song + ".txt";
+    list += info + "\r\n";
+    WriteWholeFile(info, song + "\r\nTitle\r\nSub\r\n");
+    ASSERT_TRUE(modwrite::Save(modwrite::SquareTestModule(format, rows), song));
   }
-
-  static void TearDownTestSuite() {
-    delete GlDriver;
-    GlDriver = nullptr;
-    PlatformDestroyWindow(MainWindow);
-    MainWindow = nullptr;
-    delete sSuiteDir;
-    sSuiteDir = nullptr;
-  }
-
-  static ScopedTempDir *sSuiteDir;
-
-  // Reads the centre pixel of the buffer last presented.
-  static void FrontPixel(unsigned char rgba[4]) {
-    glReadBuffer(GL_FRONT);
-    glReadPixels(32, 24, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    glReadBuffer(GL_BACK);
-  }
-
-  ScopedTempDir dir;
-};
-
-ScopedTempDir *DirectorOnWindow::sSuiteDir = nullptr;
-
-// Two short tracks (4 rows, about half a second each).
-void WriteTracks() {
-  fs::create_directories("data");
-  fs::create_directories("music");
-  WriteWholeFile("data/mods.dat", "2\r\ndata/one.txt\r\ndata/two.txt\r\n");
-  WriteWholeFile("data/one.txt", "music/one.xm\r\nOne\r\nFirst\r\n");
-  WriteWholeFile("data/two.txt", "music/two.it\r\nTwo\r\nSecond\r\n");
-  ASSERT_TRUE(modwrite::Save(modwrite::SquareTestModule(modwrite::Format::XM, 4), "music/one.xm"));
-  ASSERT_TRUE(modwrite::Save(modwrite::SquareTestModule(modwrite::Format::IT, 4), "music/two.it"));
+  WriteWholeFile("data/mods.dat", list);
 }
 
-TEST_F(DirectorOnWindow, RunsFromStartToShutdown) {
-  WriteTracks();
+// On a window of 64 x 48 pixels with the driver current on it.
+TEST(Director, RunsFromStartToShutdown) {
+  ScopedTempDir dir;  // the driver writes the log from here on
+  MainWindow = PlatformCreateMainWindow("Tunemill");
+  ASSERT_NE(MainWindow, nullptr);
+  PlatformShowWindow(MainWindow);
+  SetupOptions = SETUP_OPTIONS{64, 48, 32, 16, 1, 1, 0, 0.0f, 0, 1};
+  GlDriver = new (__LINE__, "test") c_GLDRIVER(MainWindow, SetupDriverFlags(), 64, 48, 32, 0);
+  GlDriver->MakeCurrent();
+  WriteTracks(2, 4);
   int64_t allocatedBefore = AllocTotal();
   SceneClock = 0.0f;
   LastTick = 0;
@@ -92,10 +65,10 @@ TEST_F(DirectorOnWindow, RunsFromStartToShutdown) {
   glDepthMask(GL_FALSE);
   DirectorFrame();
   unsigned char pixel[4] = {9, 9, 9, 9};
-  FrontPixel(pixel);
-  EXPECT_EQ(pixel[0], 0);
-  EXPECT_EQ(pixel[1], 0);
-  EXPECT_EQ(pixel[2], 0);
+  glReadBuffer(GL_FRONT);
+  glReadPixels(32, 24, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+  glReadBuffer(GL_BACK);
+  EXPECT_EQ(pixel[0] | pixel[1] | pixel[2], 0);
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
   GLboolean depthMask = GL_FALSE;
   glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
@@ -110,13 +83,12 @@ TEST_F(DirectorOnWindow, RunsFromStartToShutdown) {
 
   // At the end of the song the next track starts, and wraps around the list.
   uint32_t first = CurrentMod;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (CurrentMod == first && std::chrono::steady_clock::now() < deadline) DirectorFrame();
-  EXPECT_EQ(CurrentMod, (first + 1) % 2);
-  EXPECT_EQ(MusicHasEnded(), 0u);
-  deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (CurrentMod != first && std::chrono::steady_clock::now() < deadline) DirectorFrame();
-  EXPECT_EQ(CurrentMod, first);
+  for (uint32_t next : {(first + 1) % 2, first}) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (CurrentMod != next && std::chrono::steady_clock::now() < deadline) DirectorFrame();
+    EXPECT_EQ(CurrentMod, next);
+    EXPECT_EQ(MusicHasEnded(), 0u);
+  }
 
   // The panel's minimise: the frame waits half a second and minimises; activation brings it back.
   AppActive = 0;
@@ -138,19 +110,18 @@ TEST_F(DirectorOnWindow, RunsFromStartToShutdown) {
   float clock = SceneClock;
   DirectorFrame();
   EXPECT_EQ(SceneClock, clock);
-}
 
-TEST_F(DirectorOnWindow, OneTrackAlwaysStartsWithTrackZero) {
-  fs::create_directories("data");
-  fs::create_directories("music");
-  WriteWholeFile("data/mods.dat", "1\r\ndata/one.txt\r\n");
-  WriteWholeFile("data/one.txt", "music/one.xm\r\nOne\r\nFirst\r\n");
-  ASSERT_TRUE(modwrite::Save(modwrite::SquareTestModule(modwrite::Format::XM, 16), "music/one.xm"));
+  // With one track the first is always track 0.
+  WriteTracks(1, 16);
   CurrentMod = 7;
   DirectorStart();
   EXPECT_EQ(CurrentMod, 0u);
   DirectorFrame();
   DirectorShutdown();
+  delete GlDriver;
+  GlDriver = nullptr;
+  PlatformDestroyWindow(MainWindow);
+  MainWindow = nullptr;
 }
 
 }  // namespace
