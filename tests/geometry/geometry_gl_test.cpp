@@ -3,7 +3,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "geometry/metaball.h"
@@ -11,67 +13,63 @@
 
 namespace {
 
-class GeometryGL : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    window = SDL_CreateWindow("geometry", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    context = SDL_GL_CreateContext(window);
-    ASSERT_NE(context, nullptr) << SDL_GetError();
-  }
-  // The window and context stay until the process ends: unloading the GL driver before the leak check
-  // would leave its caches without a module name for the suppressions to match.
-  void SetUp() override {
-    glViewport(0, 0, 64, 64);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-100, 100, -100, 100, -100, 100);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_LIGHTING);
-  }
-
-  struct FEEDBACK_VERTEX {
-    float x, y, z, r, g, b, a, s, t, p, q;
-  };
-  // Every polygon drawn by `draw`, as lists of vertices mapped back to world units.
-  template <class DRAW>
-  std::vector<std::vector<FEEDBACK_VERTEX>> Capture(DRAW draw) {
-    std::vector<GLfloat> buffer(4 << 20);
-    glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    draw();
-    const GLint used = glRenderMode(GL_RENDER);
-    EXPECT_GE(used, 0);
-    std::vector<std::vector<FEEDBACK_VERTEX>> polygons;
-    for (GLint i = 0; i < used;) {
-      EXPECT_EQ(buffer[i], (GLfloat)GL_POLYGON_TOKEN);
-      const int count = (int)buffer[i + 1];
-      i += 2;
-      std::vector<FEEDBACK_VERTEX> polygon;
-      for (int k = 0; k < count; k++, i += 11) {
-        FEEDBACK_VERTEX v;
-        memcpy(&v, &buffer[i], sizeof v);
-        v.x = v.x / 64 * 200 - 100;
-        v.y = v.y / 64 * 200 - 100;
-        v.z = -(v.z * 2 - 1) * 100;
-        polygon.push_back(v);
-      }
-      polygons.push_back(polygon);
-    }
-    return polygons;
-  }
-
-  static SDL_Window *window;
-  static SDL_GLContext context;
+struct FEEDBACK_VERTEX {
+  float x, y, z, r, g, b, a, s, t, p, q;
 };
 
-SDL_Window *GeometryGL::window;
-SDL_GLContext GeometryGL::context;
+// Every triangle drawn by `draw`, its vertices mapped back to world units of the (-100, 100) cube.
+template <class DRAW>
+std::vector<std::vector<FEEDBACK_VERTEX>> Capture(DRAW draw) {
+  std::vector<GLfloat> buffer(4 << 20);
+  glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
+  glRenderMode(GL_FEEDBACK);
+  draw();
+  const GLint used = glRenderMode(GL_RENDER);
+  EXPECT_GE(used, 0);
+  std::vector<std::vector<FEEDBACK_VERTEX>> polygons;
+  for (GLint i = 0; i < used;) {
+    EXPECT_EQ(buffer[i], (GLfloat)GL_POLYGON_TOKEN);
+    polygons.emplace_back((int)buffer[i + 1]);
+    i += 2;
+    for (FEEDBACK_VERTEX &v : polygons.back()) {
+      memcpy(&v, &buffer[i], sizeof v);
+      v.x = v.x / 64 * 200 - 100, v.y = v.y / 64 * 200 - 100, v.z = -(v.z * 2 - 1) * 100;
+      i += 11;
+    }
+  }
+  return polygons;
+}
 
-TEST_F(GeometryGL, KnotDrawSendsEveryTriangleWithItsTexCoordsAndNormals) {
+// A 64x64 hidden window with an orthographic view of the (-100, 100) cube. The window and context stay
+// until the process ends: unloading the GL driver before the leak check would leave its caches without a
+// module name for the suppressions to match.
+void OpenContext() {
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window *window = SDL_CreateWindow("geometry", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  ASSERT_NE(SDL_GL_CreateContext(window), nullptr) << SDL_GetError();
+  glViewport(0, 0, 64, 64);
+  glMatrixMode(GL_PROJECTION);
+  glOrtho(-100, 100, -100, 100, -100, 100);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+struct MULTI_CALL {
+  GLenum target;
+  float s, t;
+};
+std::vector<MULTI_CALL> gMultiCalls;
+void RecordMultiTexCoord(GLenum target, GLfloat s, GLfloat t) { gMultiCalls.push_back({target, s, t}); }
+
+struct RECORDER {
+  std::vector<VECTOR3> vertices;
+  void BeginCell() {}
+  void Vertex(const VECTOR3 &v) { vertices.push_back(v); }
+  void EndCell() {}
+};
+
+TEST(GeometryGL, KnotAndMetaballSurfaceSendEveryVertexWithItsAttributes) {
+  OpenContext();
   MX_TORUS_KNOT knot;
   knot.P = 1;
   knot.Q = 5;
@@ -84,7 +82,7 @@ TEST_F(GeometryGL, KnotDrawSendsEveryTriangleWithItsTexCoordsAndNormals) {
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
   glEnable(GL_LIGHT0);
   glEnable(GL_LIGHTING);
-  const auto polygons = Capture([&] { knot.Draw(); });
+  auto polygons = Capture([&] { knot.Draw(); });
   glDisable(GL_LIGHTING);
   EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
   ASSERT_EQ(polygons.size(), knot.TriangleCount);
@@ -98,29 +96,12 @@ TEST_F(GeometryGL, KnotDrawSendsEveryTriangleWithItsTexCoordsAndNormals) {
       ASSERT_NEAR(v.z, knot.Vertices[index].z, 0.01f) << "triangle " << f;
       ASSERT_NEAR(v.s, knot.TexCoords[index][0], 1e-5f);
       ASSERT_NEAR(v.t, knot.TexCoords[index][1], 1e-5f);
-      const float lit = 0.8f * std::max(knot.Normals[index].z, 0.0f);  // default material diffuse 0.8
-      ASSERT_NEAR(v.r, lit, 0.01f) << "triangle " << f;
+      ASSERT_NEAR(v.r, 0.8f * std::max(knot.Normals[index].z, 0.0f), 0.01f) << "triangle " << f;  // diffuse 0.8
     }
   }
   knot.Release();
-}
 
-struct RECORDER {
-  std::vector<VECTOR3> vertices;
-  int cells = 0;
-  void BeginCell() { cells++; }
-  void Vertex(const VECTOR3 &v) { vertices.push_back(v); }
-  void EndCell() {}
-};
-
-struct MULTI_CALL {
-  GLenum target;
-  float s, t;
-};
-std::vector<MULTI_CALL> gMultiCalls;
-void RecordMultiTexCoord(GLenum target, GLfloat s, GLfloat t) { gMultiCalls.push_back({target, s, t}); }
-
-TEST_F(GeometryGL, MetaballSurfaceCarriesTheVertexDirectionAsTexCoords) {
+  // The metaball surface carries the direction of each vertex from the centre as texture coordinates.
   METABALLS *m = new (__LINE__, "geometry_gl_test") METABALLS(3);
   METABALL_LEVELS levels;
   MetaballSceneStep(*m, levels, 500, 0.4f, 0.7f);
@@ -128,11 +109,7 @@ TEST_F(GeometryGL, MetaballSurfaceCarriesTheVertexDirectionAsTexCoords) {
   RECORDER expected;
   m->Polygonise(expected);
   ASSERT_GT(expected.vertices.size(), 300u);
-
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(-100, 100, -100, 100, -100, 100);
-  const auto polygons = Capture([&] { m->DrawSurface(nullptr); });
+  polygons = Capture([&] { m->DrawSurface(nullptr); });
   EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
   ASSERT_EQ(polygons.size() * 3, expected.vertices.size());
   for (size_t i = 0; i < expected.vertices.size(); i++) {
@@ -144,26 +121,22 @@ TEST_F(GeometryGL, MetaballSurfaceCarriesTheVertexDirectionAsTexCoords) {
     ASSERT_NEAR(f.s, v.x / length, 0.003f);
     ASSERT_NEAR(f.t, v.y / length, 0.003f);
   }
-
-  gMultiCalls.clear();
   Capture([&] { m->DrawSurface(RecordMultiTexCoord); });
   ASSERT_EQ(gMultiCalls.size(), 2 * expected.vertices.size());
   for (size_t i = 0; i < expected.vertices.size(); i++) {
     const VECTOR3 &v = expected.vertices[i];
     const float scale = ApproxInverseSqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    EXPECT_EQ(gMultiCalls[2 * i].target, (GLenum)GL_TEXTURE0_ARB);
-    EXPECT_EQ(gMultiCalls[2 * i].s, v.x * scale);
-    EXPECT_EQ(gMultiCalls[2 * i].t, v.y * scale);
-    EXPECT_EQ(gMultiCalls[2 * i + 1].target, (GLenum)GL_TEXTURE1_ARB);
-    EXPECT_EQ(gMultiCalls[2 * i + 1].s, v.x * scale);
-    EXPECT_EQ(gMultiCalls[2 * i + 1].t, v.z * scale);
+    const MULTI_CALL &unit0 = gMultiCalls[2 * i], &unit1 = gMultiCalls[2 * i + 1];
+    EXPECT_EQ(unit0.target, (GLenum)GL_TEXTURE0_ARB);
+    EXPECT_EQ(unit0.s, v.x * scale);
+    EXPECT_EQ(unit0.t, v.y * scale);
+    EXPECT_EQ(unit1.target, (GLenum)GL_TEXTURE1_ARB);
+    EXPECT_EQ(unit1.s, v.x * scale);
+    EXPECT_EQ(unit1.t, v.z * scale);
   }
-  delete m;
-}
-
-TEST_F(GeometryGL, MetaballVertexAtTheOriginGetsZeroTexCoords) {
-  METABALLS *m = new (__LINE__, "geometry_gl_test") METABALLS(1);
-  // Only the sample at the grid centre sits on the iso level: every vertex around it is taken there.
+  // Only the sample at the grid centre on the iso level: every vertex of the eight cells around it is the
+  // origin, whose direction is (0, 0, 0).
+  for (float &sample : m->Field) sample = 0;
   m->Field[16 * 1024 + 16 * 32 + 16] = METABALL_ISO_LEVEL;
   gMultiCalls.clear();
   Capture([&] { m->DrawSurface(RecordMultiTexCoord); });

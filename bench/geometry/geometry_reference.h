@@ -1,6 +1,6 @@
 // Straightforward versions of the mesh, field and polygoniser computations, written as directly from their
-// definitions as possible: the tests hold the library's versions to them bit for bit, and the benchmarks
-// measure the library against them.
+// definitions as possible: the benchmarks measure the library against them, and the geometry tests hold the
+// library's versions to them bit for bit.
 #pragma once
 
 #include <cmath>
@@ -146,7 +146,8 @@ void Polygonise(const METABALLS &m, EMITTER &emitter) {
             vertex[e] = InterpolateEdge(corner[a], corner[b], value[a], value[b]);
           }
         emitter.BeginCell();
-        for (int i = 0; gMetaballTriangleTable[cube][i] != -1; i++) emitter.Vertex(vertex[gMetaballTriangleTable[cube][i]]);
+        for (int i = 0; gMetaballTriangleTable[cube][i] != -1; i++)
+          emitter.Vertex(vertex[gMetaballTriangleTable[cube][i]]);
         emitter.EndCell();
       }
 }
