@@ -49,15 +49,6 @@ class MainWindow : public ::testing::Test {
     event.window.windowID = id;  // the same field of every window, key and mouse event
     SDL_PushEvent(&event);
   }
-  void PushButton(Uint32 type, Uint8 button, int x, int y) {
-    SDL_Event event = {};
-    event.type = type;
-    event.button.button = button;
-    event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.button.x = x;
-    event.button.y = y;
-    Push(event);
-  }
   void PushWindowEvent(Uint8 what) {
     SDL_Event event = {};
     event.type = SDL_WINDOWEVENT;
@@ -100,55 +91,56 @@ TEST_F(MainWindow, CoversThePrimaryScreenAndMoves) {
 }
 
 // The mouse word: 1 left, 2 right, 4 Shift, 8 Ctrl, 16 middle, as held after the event.
-TEST_F(MainWindow, MouseMessagesCarryTheButtonAndKeyWord) {
-  SDL_SetModState(KMOD_NONE);
-  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 10, 20);
-  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 11, 21);
-  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 30, 40);
-  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 30, 40);
-  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, 30, 40);
-  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 30, 40);
-  const int32_t expected[][4] = {{PM_LBUTTONDOWN, 1, 10, 20}, {PM_LBUTTONUP, 0, 11, 21},  {PM_RBUTTONDOWN, 2, 30, 40},
-                                 {PM_MBUTTONDOWN, 18, 30, 40}, {PM_MBUTTONUP, 2, 30, 40}, {PM_RBUTTONUP, 0, 30, 40}};
-  for (const auto &e : expected) {
-    PLATFORM_MESSAGE m = Next();
-    EXPECT_EQ((std::array<int32_t, 4>{m.Kind, int32_t(m.Buttons), m.X, m.Y}),
-              (std::array<int32_t, 4>{e[0], e[1], e[2], e[3]}));
-  }
-  // Shift and Ctrl join the word as the keyboard holds them.
-  SDL_SetModState(static_cast<SDL_Keymod>(KMOD_LSHIFT | KMOD_RCTRL));
-  PushButton(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 1, 2);
-  PLATFORM_MESSAGE m = Next();
-  EXPECT_EQ(m.Kind, PM_LBUTTONDOWN);
-  EXPECT_EQ(m.Buttons, 1u | 4u | 8u);
-  SDL_SetModState(KMOD_NONE);
-  PushButton(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 1, 2);
-  EXPECT_EQ(Next().Buttons, 0u);
-
-  SDL_Event motion = {};
-  motion.type = SDL_MOUSEMOTION;
-  motion.motion.state = SDL_BUTTON_RMASK;
-  motion.motion.x = 300;
-  motion.motion.y = 200;
-  Push(motion);
-  m = Next();
-  EXPECT_EQ((std::array<int32_t, 4>{m.Kind, int32_t(m.Buttons), m.X, m.Y}),
-            (std::array<int32_t, 4>{PM_MOUSEMOVE, 2, 300, 200}));
-}
-
-TEST_F(MainWindow, KeysArriveAsVirtualKeyCodes) {
-  const std::pair<Uint32, SDL_Keycode> keys[] = {{SDL_KEYDOWN, SDLK_ESCAPE}, {SDL_KEYDOWN, SDLK_f}, {SDL_KEYUP, SDLK_b}};
-  for (const auto &key : keys) {
+TEST_F(MainWindow, MouseAndKeyMessagesInTheDirectorsTerms) {
+  struct Press {
+    Uint32 type;
+    Uint8 button;
+    int mod;
+    int32_t kind, buttons;
+  };
+  const Press presses[] = {
+      {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, KMOD_NONE, PM_LBUTTONDOWN, 1},
+      {SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, KMOD_NONE, PM_LBUTTONUP, 0},
+      {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, KMOD_NONE, PM_RBUTTONDOWN, 2},
+      {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, KMOD_NONE, PM_MBUTTONDOWN, 2 | 16},
+      {SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, KMOD_NONE, PM_MBUTTONUP, 2},
+      {SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, KMOD_NONE, PM_RBUTTONUP, 0},
+      // Shift and Ctrl join the word as the keyboard holds them.
+      {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, KMOD_LSHIFT | KMOD_RCTRL, PM_LBUTTONDOWN, 1 | 4 | 8},
+      {SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, KMOD_NONE, PM_LBUTTONUP, 0},
+  };
+  int32_t at = 10;
+  for (const Press &p : presses) {
+    SDL_SetModState(static_cast<SDL_Keymod>(p.mod));
     SDL_Event event = {};
-    event.type = key.first;
-    event.key.keysym.sym = key.second;
+    event.type = p.type;
+    event.button.button = p.button;
+    event.button.state = p.type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.button.x = at;
+    event.button.y = at + 1;
     Push(event);
-  }
-  const int32_t expected[][2] = {{PM_KEYDOWN, 27}, {PM_KEYDOWN, 70}, {PM_KEYUP, 66}};
-  for (const auto &e : expected) {
     PLATFORM_MESSAGE m = Next();
-    EXPECT_EQ(m.Kind, e[0]);
-    EXPECT_EQ(m.Key, e[1]);
+    EXPECT_EQ((Rect{m.Kind, int32_t(m.Buttons), m.X, m.Y}), (Rect{p.kind, p.buttons, at, at + 1}));
+    at += 10;
+  }
+  SDL_Event event = {};
+  event.type = SDL_MOUSEMOTION;
+  event.motion.state = SDL_BUTTON_RMASK;
+  event.motion.x = 300;
+  event.motion.y = 200;
+  Push(event);
+  PLATFORM_MESSAGE m = Next();
+  EXPECT_EQ((Rect{m.Kind, int32_t(m.Buttons), m.X, m.Y}), (Rect{PM_MOUSEMOVE, 2, 300, 200}));
+
+  const int32_t keys[][3] = {{SDL_KEYDOWN, SDLK_ESCAPE, 27}, {SDL_KEYDOWN, SDLK_f, 70}, {SDL_KEYUP, SDLK_b, 66}};
+  for (const auto &key : keys) {
+    event = {};
+    event.type = Uint32(key[0]);
+    event.key.keysym.sym = key[1];
+    Push(event);
+    m = Next();
+    EXPECT_EQ(m.Kind, key[0] == SDL_KEYDOWN ? PM_KEYDOWN : PM_KEYUP);
+    EXPECT_EQ(m.Key, key[2]);
   }
 }
 
@@ -196,37 +188,32 @@ TEST_F(MainWindow, DisplayModeChangesOnlyToAModeTheDisplayHas) {
   EXPECT_FALSE(Flags() & SDL_WINDOW_FULLSCREEN);
   PlatformRestoreDisplayMode();
   EXPECT_EQ(PlatformDisplayModeChanged(), 0);
-}
-
-PIXELFORMATDESCRIPTOR Request(bool doubleBuffer, int depth) {
-  PIXELFORMATDESCRIPTOR pfd = {};
-  pfd.nSize = sizeof pfd;
-  pfd.nVersion = 1;
-  pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | (doubleBuffer ? PFD_DOUBLEBUFFER : 0);
-  pfd.iPixelType = PFD_TYPE_RGBA;
-  pfd.cColorBits = 32;
-  pfd.cRedBits = pfd.cGreenBits = pfd.cBlueBits = pfd.cAlphaBits = 8;
-  pfd.cDepthBits = static_cast<uint8_t>(depth);
-  pfd.cStencilBits = 8;
-  return pfd;
+  // Destroying the window gives the display its mode back.
+  ASSERT_EQ(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
+  PlatformDestroyWindow(window_);
+  window_ = nullptr;
+  EXPECT_EQ(PlatformDisplayModeChanged(), 0);
 }
 
 TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
-  PIXELFORMATDESCRIPTOR request = Request(true, 24);
-  int32_t index = PlatformChoosePixelFormat(window_, &request);
+  PIXELFORMATDESCRIPTOR request = {};
+  request.nSize = sizeof request;
+  request.nVersion = 1;
+  request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  request.iPixelType = PFD_TYPE_RGBA;
+  request.cColorBits = 32;
+  request.cRedBits = request.cGreenBits = request.cBlueBits = request.cAlphaBits = 8;
+  request.cDepthBits = 24;
+  request.cStencilBits = 8;
+  const int32_t index = PlatformChoosePixelFormat(window_, &request);
   ASSERT_GT(index, 0);
   PIXELFORMATDESCRIPTOR described = {};
   EXPECT_EQ(PlatformDescribePixelFormat(window_, index, 39, &described), 0);
   ASSERT_GT(PlatformDescribePixelFormat(window_, index, sizeof described, &described), 0);
   EXPECT_EQ(PlatformDescribePixelFormat(window_, index + 1, sizeof described, &described), 0);
   EXPECT_EQ(described.nSize, 40);
-  EXPECT_EQ(described.nVersion, 1);
-  EXPECT_EQ(described.dwFlags & (PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER),
-            static_cast<uint32_t>(PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER));
-  EXPECT_EQ(described.iPixelType, PFD_TYPE_RGBA);
+  EXPECT_EQ(described.dwFlags & request.dwFlags, request.dwFlags);
   EXPECT_GE(described.cDepthBits, 24);
-  EXPECT_EQ(described.cStencilBits, 8);
-  EXPECT_EQ(described.cColorBits, described.cRedBits + described.cGreenBits + described.cBlueBits);
 
   // No context before a format is set; setting it keeps the handle and gives the window a GL drawable.
   EXPECT_EQ(PlatformCreateGLContext(window_), nullptr);
@@ -246,48 +233,21 @@ TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
   glGetIntegerv(GL_STENCIL_BITS, &stencil);
   EXPECT_EQ(depth, described.cDepthBits);
   EXPECT_EQ(stencil, described.cStencilBits);
-  EXPECT_NE(PlatformGetProcAddress("glActiveTextureARB"), nullptr);
-  EXPECT_NE(PlatformGetProcAddress("glMultiTexCoord2fARB"), nullptr);
   // Messages follow the re-created window.
   PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
   EXPECT_EQ(Next().Kind, PM_DESTROY);
   glClear(GL_COLOR_BUFFER_BIT);
   PlatformSwapBuffers(window_);
-  EXPECT_EQ(PlatformMakeCurrent(window_, nullptr), 1);
-  PlatformDeleteGLContext(context);
-}
 
-TEST_F(MainWindow, SetPixelFormatKeepsAChangedDisplayMode) {
-  ASSERT_EQ(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
-  PIXELFORMATDESCRIPTOR request = Request(false, 16);
-  int32_t index = PlatformChoosePixelFormat(window_, &request);
-  ASSERT_GT(index, 0);
-  PIXELFORMATDESCRIPTOR described = {};
-  ASSERT_GT(PlatformDescribePixelFormat(window_, index, sizeof described, &described), 0);
-  EXPECT_EQ(described.dwFlags & PFD_DOUBLEBUFFER, 0u);
-  ASSERT_EQ(PlatformSetPixelFormat(window_, index, &described), 1);
-  EXPECT_EQ(PlatformDisplayModeChanged(), 1);
-  EXPECT_TRUE(Flags() & SDL_WINDOW_FULLSCREEN);
-  // Destroying the window gives the display its mode back.
-  PlatformDestroyWindow(window_);
-  window_ = nullptr;
-  EXPECT_EQ(PlatformDisplayModeChanged(), 0);
-}
-
-TEST_F(MainWindow, MissingExtensionsGiveNoEntryPoints) {
-  PIXELFORMATDESCRIPTOR request = Request(true, 16);
-  int32_t index = PlatformChoosePixelFormat(window_, &request);
-  ASSERT_GT(index, 0);
-  ASSERT_EQ(PlatformSetPixelFormat(window_, index, &request), 1);
-  PlatformGLContext *context = PlatformCreateGLContext(window_);
-  ASSERT_NE(context, nullptr);
-  // SDL lets the environment hide an extension, as a driver without it would.
-  setenv("GL_ARB_multitexture", "0", 1);
-  EXPECT_EQ(PlatformGetProcAddress("glActiveTextureARB"), nullptr);
-  EXPECT_EQ(PlatformGetProcAddress("glMultiTexCoord2fARB"), nullptr);
-  unsetenv("GL_ARB_multitexture");
-  EXPECT_NE(PlatformGetProcAddress("glActiveTextureARB"), nullptr);
+  // Entry points; SDL lets the environment hide an extension, as a driver without it would.
+  for (const char *name : {"glActiveTextureARB", "glMultiTexCoord2fARB"}) {
+    EXPECT_NE(PlatformGetProcAddress(name), nullptr) << name;
+    setenv("GL_ARB_multitexture", "0", 1);
+    EXPECT_EQ(PlatformGetProcAddress(name), nullptr) << name;
+    unsetenv("GL_ARB_multitexture");
+  }
   EXPECT_NE(PlatformGetProcAddress("glClear"), nullptr);
+  EXPECT_EQ(PlatformMakeCurrent(window_, nullptr), 1);
   PlatformDeleteGLContext(context);
   EXPECT_EQ(PlatformGetProcAddress("glClear"), nullptr);
 }
