@@ -114,18 +114,12 @@ class Driver : public ::testing::Test {
     glGetMaterialfv(face, name, values.data());
     return values;
   }
-  static bool IsIdentity(GLenum matrix) {
-    std::vector<float> m = Floats(matrix, 16);
-    for (size_t i = 0; i < 16; i++) {
-      if (m[i] != (i % 5 == 0 ? 1.0f : 0.0f)) return false;
-    }
-    return true;
-  }
   static GLint Int(GLenum name) {
-    GLint value[2] = {0, 0};  // room for the two values of GL_POLYGON_MODE
-    glGetIntegerv(name, value);
-    return value[0];
+    GLint value = 0;
+    glGetIntegerv(name, &value);
+    return value;
   }
+  const std::vector<float> identity_ = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
   ScopedTempDir dir_;
   PlatformWindow *window_ = nullptr;
@@ -142,8 +136,8 @@ TEST_F(Driver, WindowedConstruction) {
 
   EXPECT_EQ(Floats(GL_VIEWPORT, 4), (std::vector<float>{0, 0, 640, 480}));
   EXPECT_EQ(Floats(GL_COLOR_CLEAR_VALUE, 4), (std::vector<float>{0, 0, 0, 1}));
-  EXPECT_TRUE(IsIdentity(GL_PROJECTION_MATRIX));
-  EXPECT_TRUE(IsIdentity(GL_MODELVIEW_MATRIX));
+  EXPECT_EQ(Floats(GL_PROJECTION_MATRIX, 16), identity_);
+  EXPECT_EQ(Floats(GL_MODELVIEW_MATRIX, 16), identity_);
   const GLint ints[][2] = {{GL_MATRIX_MODE, GL_MODELVIEW},           {GL_ATTRIB_STACK_DEPTH, 1},
                            {GL_FOG_HINT, GL_NICEST},                 {GL_LINE_SMOOTH_HINT, GL_FASTEST},
                            {GL_POINT_SMOOTH_HINT, GL_FASTEST},       {GL_POLYGON_SMOOTH_HINT, GL_FASTEST},
@@ -278,9 +272,9 @@ TEST_F(Driver, DefaultStateReadBack) {
     EXPECT_EQ(Material(face, GL_EMISSION), (std::vector<float>{0.5f, 0.5f, 0.5f, 1}));  // the brightness
     EXPECT_EQ(Material(face, GL_SHININESS)[0], 0.0f);
   }
-  EXPECT_TRUE(IsIdentity(GL_TEXTURE_MATRIX));
-  EXPECT_FALSE(IsIdentity(GL_PROJECTION_MATRIX));
-  EXPECT_FALSE(IsIdentity(GL_MODELVIEW_MATRIX));
+  EXPECT_EQ(Floats(GL_TEXTURE_MATRIX, 16), identity_);
+  EXPECT_NE(Floats(GL_PROJECTION_MATRIX, 16), identity_);
+  EXPECT_NE(Floats(GL_MODELVIEW_MATRIX, 16), identity_);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -313,7 +307,7 @@ TEST_F(Driver, TextureUnitDefaults) {
     EXPECT_EQ(rgb, combine ? GL_MODULATE : GL_REPLACE);
     for (GLenum gen : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q})
       EXPECT_FALSE(glIsEnabled(gen));
-    EXPECT_TRUE(IsIdentity(GL_TEXTURE_MATRIX));
+    EXPECT_EQ(Floats(GL_TEXTURE_MATRIX, 16), identity_);
     EXPECT_EQ(Int(GL_MATRIX_MODE), GL_MODELVIEW);
     EXPECT_EQ(Material(GL_FRONT, GL_EMISSION), (std::vector<float>{0.25f, 0.25f, 0.25f, 1}));
   }

@@ -88,9 +88,10 @@ bool PowerOfTwo(int v) { return v >= 2 && v <= 1024 && (v & (v - 1)) == 0; }
 
 }  // namespace
 
-// The program's own extraction reads every picture with the bytes the generator wrote, and its own parser
-// reads the track list, whose every module is a member named as the player's probe expects.
-TEST(ArtgenArchive, TheProgramReadsEveryPictureAndTheTrackList) {
+// The program's own extraction reads every picture with the bytes the generator wrote, and its decoders
+// read them at the size they are drawn at; its own parser reads the track list, whose every module is a
+// member named as the player's probe expects.
+TEST(ArtgenArchive, EveryPictureAndTheTrackListAreReadByTheProgram) {
   ScopedTempDir workdir;  // the temporary files and the log land here
   ChildResult child = RunChild([] {
     gResourceFileName = kArchive.c_str();
@@ -115,10 +116,7 @@ TEST(ArtgenArchive, TheProgramReadsEveryPictureAndTheTrackList) {
     EXPECT_TRUE(strcasecmp(tail, ".xm") == 0 || strcasecmp(tail, ".it") == 0) << line;
   }
   EXPECT_GE(tracks, 1);
-}
 
-TEST(ArtgenPictures, EveryPictureDecodesAtItsSize) {
-  ScopedTempDir workdir;  // the decoders write the program's log into the working folder
   for (const Member &m : kPictures) {
     SCOPED_TRACE(m.name);
     const Decoded d = DecodeFile(m.name);
@@ -213,7 +211,7 @@ double Contrast(const Decoded &d, const Rect &r) {
   return in / nIn - out / nOut;
 }
 
-TEST(ArtgenPanels, ButtonArtLiesOverEveryButtonRectangle) {
+TEST(ArtgenPanels, ButtonArtOverEveryButtonRectangleAndADarkSceneArea) {
   // The player screen's buttons, and the slider's track under the knob's travel.
   const Rect buttons[] = {
       {"next", 407, 291, 495, 324},         {"previous", 311, 291, 383, 324}, {"step back", 311, 349, 321, 360},
@@ -221,11 +219,11 @@ TEST(ArtgenPanels, ButtonArtLiesOverEveryButtonRectangle) {
       {"close", 497, 1, 509, 16},           {"scene", 291, 390, 310, 414},    {"slider track", 321, 349, 482, 360},
   };
   ScopedTempDir workdir;
-  for (const char *name : {"data/panel1.jpg", "data/panel5.jpg"}) {
-    const Decoded d = DecodeFile(name);
+  const Decoded panels[2] = {DecodeFile("data/panel1.jpg"), DecodeFile("data/panel5.jpg")};
+  for (const Decoded &d : panels) {
     ASSERT_TRUE(d.ok);
     for (const Rect &r : buttons) {
-      SCOPED_TRACE(std::string(name) + " " + r.role);
+      SCOPED_TRACE(std::string(&d == panels ? "panel1 " : "panel5 ") + r.role);
       const double contrast = std::fabs(Contrast(d, r));
       EXPECT_GT(contrast, 12.0);
       // The art sits on the rectangle, not beside it: shifted by half its size the contrast drops.
@@ -233,26 +231,20 @@ TEST(ArtgenPanels, ButtonArtLiesOverEveryButtonRectangle) {
       EXPECT_GT(contrast, std::fabs(Contrast(d, {r.role, r.x0 + dx, r.y0, r.x1 + dx, r.y1})));
     }
   }
-}
-
-TEST(ArtgenPanels, SceneAreaIsDarkAndTheTwoPanelsDiffer) {
-  ScopedTempDir workdir;
-  const Decoded a = DecodeFile("data/panel1.jpg");
-  const Decoded b = DecodeFile("data/panel5.jpg");
-  ASSERT_TRUE(a.ok && b.ok);
-  const double k = a.width / 512.0;
-  double sumA = 0, maxA = 0, diff = 0;
+  // The scene area is calm and dark; the two panels differ, or the cross-fade would show nothing.
+  const double k = panels[0].width / 512.0;
+  double sum = 0, brightest = 0, diff = 0;
   int n = 0;
   for (int y = int(40 * k); y < int(410 * k); y++) {
     for (int x = int(20 * k); x < int(280 * k); x++, n++) {
-      sumA += a.Luma(x, y);
-      maxA = std::max(maxA, a.Luma(x, y));
+      sum += panels[0].Luma(x, y);
+      brightest = std::max(brightest, panels[0].Luma(x, y));
     }
   }
-  EXPECT_LT(sumA / n, 30.0);
-  EXPECT_LT(maxA, 90.0);
-  for (size_t i = 0; i < a.rgb.size(); i++) diff += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
-  EXPECT_GT(diff / a.rgb.size(), 8.0) << "the cross-fade would show nothing";
+  EXPECT_LT(sum / n, 30.0);
+  EXPECT_LT(brightest, 90.0);
+  for (size_t i = 0; i < panels[0].rgb.size(); i++) diff += std::abs(int(panels[0].rgb[i]) - int(panels[1].rgb[i]));
+  EXPECT_GT(diff / panels[0].rgb.size(), 8.0);
 }
 
 // The README shows the contact sheet; it must be the one the current generator makes.
