@@ -144,7 +144,7 @@ TEST_F(MainWindow, MouseAndKeyMessagesInTheDirectorsTerms) {
   }
 }
 
-TEST_F(MainWindow, CloseQuitAndTerminationAreTheWindowsDestruction) {
+TEST_F(MainWindow, CloseQuitAndTerminationAreTheWindowsDestructionFocusItsActivation) {
   PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
   EXPECT_EQ(Next().Kind, PM_DESTROY);
   SDL_Event quit = {};
@@ -157,9 +157,7 @@ TEST_F(MainWindow, CloseQuitAndTerminationAreTheWindowsDestruction) {
   EXPECT_EQ(Next().Kind, PM_DESTROY);
   // The window is still there for the shutdown to use.
   EXPECT_NE(SDL_GetWindowFromID(SDL_GetWindowID(PlatformNativeWindow(window_))), nullptr);
-}
 
-TEST_F(MainWindow, ActivationAndMinimising) {
   PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
   PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
   for (int32_t active : {PM_INACTIVE, PM_ACTIVE}) {

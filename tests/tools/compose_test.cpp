@@ -163,11 +163,3 @@ TEST_F(Compose, ASecondRunWritesIdenticalFiles) {
   for (const auto &entry : fs::recursive_directory_iterator("again")) again += entry.is_regular_file();
   EXPECT_EQ(again, files);
 }
-
-TEST(ComposeTool, RefusesMissingArgumentsAndUnwritableFolders) {
-  ScopedTempDir dir;
-  EXPECT_EQ(RunCompose(""), 2);
-  WriteWholeFile("plainfile", "x");
-  EXPECT_EQ(RunCompose("plainfile"), 1);
-  EXPECT_EQ(RunCompose("plainfile/disk"), 1);
-}
