@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "director/modinfo.h"
 #include "support/misc.h"
@@ -98,11 +99,8 @@ TEST_F(TrackList, CountsFrom1To1024InPercentINotationAreTakenAndOthersAreNot) {
 
 TEST_F(TrackList, ListAndDescriptionFileFailures) {
   WriteWholeFile("dd", kThreeLines);
-  const struct {
-    const char *list, *description;
-    int line;
-    std::string message;
-  } cases[] = {
+  // The list, the description (null: as before), the line and the message.
+  const std::tuple<const char *, const char *, int, std::string> cases[] = {
       {nullptr, nullptr, 25, "Cannot open file ! [ParseModInfos]"},
       {"tracks: 3\r\nd\r\n", nullptr, 28, "Format error ! [ParseModInfos]"},
       {"", nullptr, 28, "Format error ! [ParseModInfos]"},
@@ -116,10 +114,10 @@ TEST_F(TrackList, ListAndDescriptionFileFailures) {
       {nullptr, "song.xm\r\nTitle", 60, "Cannot read data file ![2]"},
       {nullptr, "song.xm\r\nTitle\r\n", 60, "Cannot read data file ![2]"},
   };
-  for (const auto &c : cases) {
-    if (c.list) WriteWholeFile("data/mods.dat", c.list);
-    if (c.description) WriteWholeFile("desc", c.description);
-    ExpectFailure(c.line, c.message);
+  for (const auto &[list, description, line, message] : cases) {
+    if (list) WriteWholeFile("data/mods.dat", list);
+    if (description) WriteWholeFile("desc", description);
+    ExpectFailure(line, message);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "archive/archive.h"
 #include "music/music.h"
@@ -34,16 +35,13 @@ bool WaitFor(const std::function<bool()> &condition, int milliseconds = 3000) {
 }
 
 void ExpectAllQueriesZero() {
-  int16_t data[64];
-  for (int16_t &s : data) s = 5;
-  EXPECT_EQ(MusicGetLevel(), 0.0f);
-  EXPECT_EQ(MusicGetLeftLevel(), 0.0f);
-  EXPECT_EQ(MusicGetRightLevel(), 0.0f);
+  int16_t data[64] = {5};
   EXPECT_EQ(MusicGetData(data, sizeof data), 0);
   EXPECT_EQ(data[0], 5);
+  EXPECT_EQ(std::vector<float>({MusicGetLevel(), MusicGetLeftLevel(), MusicGetRightLevel(), MusicGetProgress(),
+                                MusicGetOrderStep()}),
+            std::vector<float>(5, 0.0f));
   EXPECT_EQ(MusicGetPosition(), 0u);
-  EXPECT_EQ(MusicGetProgress(), 0.0f);
-  EXPECT_EQ(MusicGetOrderStep(), 0.0f);
   MusicSeek(0.5f);
 }
 
@@ -186,7 +184,8 @@ TEST_F(Player, AModuleFromTheArchivePlaysThroughTheDevice) {
   std::vector<uint8_t> song = modwrite::Write(songs::SquareSong(Format::XM, 4, 16));
   unsigned char header[kResourceHeaderSize];
   FormatResourceHeader(header, "music/Song.xm", (uint32_t)song.size(), 0, 0);
-  WriteWholeFile("tunemill.dat", std::string((const char *)header, sizeof header) + std::string(song.begin(), song.end()));
+  WriteWholeFile("tunemill.dat", std::string((const char *)header, sizeof header) +
+                                     std::string(song.begin(), song.end()));
 
   ChildResult child = RunChild([] {
     OpenResource();
