@@ -44,9 +44,9 @@ class Engine : public ::testing::Test {
   }
   void TearDown() override { SoundFree(); }
 
-  uint32_t Load(const modwrite::Module &module, uint32_t flags = kFlags) {
+  uint32_t Load(const modwrite::Module &module) {
     file_ = modwrite::Write(module);
-    uint32_t music = SoundLoadMusicMemory(file_.data(), file_.size(), flags);
+    uint32_t music = SoundLoadMusicMemory(file_.data(), file_.size(), kFlags);
     SoundSetEndSync(music, CountEnd, 77);
     return music;
   }
@@ -99,13 +99,6 @@ TEST_F(Engine, WholeSongEqualsLibopenmptAndTheEndCallbackFiresOnceAtTheEndFrame)
     EXPECT_EQ(sEndCount, 1);
     SoundFreeMusic(music);
   }
-}
-
-TEST_F(Engine, WithoutThePlayOnceFlagTheSongRepeatsAndNeverEnds) {
-  SoundPlayMusic(Load(songs::SquareSong(Format::XM, 1, 4), SOUND_MUSIC_RAMP), 0);
-  std::vector<int16_t> out = Mix(10 * 4 * songs::kRowFrames);
-  EXPECT_EQ(sEndCount, 0);
-  EXPECT_FALSE(AllZero(out, out.size() - 2048));
 }
 
 TEST_F(Engine, LifecycleAndNothingAdvancesBeforeStartOrPlayAndAStoppedMusicIsSilent) {
