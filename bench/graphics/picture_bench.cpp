@@ -39,7 +39,7 @@ std::string GifPicture(int size) {
   }
   std::vector<uint8_t> palette;
   for (int i = 0; i < 256; i++) palette.insert(palette.end(), {(uint8_t)i, (uint8_t)(255 - i), (uint8_t)(i * 3)});
-  return GiflibGif(size, size, indices, palette, 8, true);
+  return GiflibGif(size, size, indices, palette, 8);
 }
 
 struct MEMORY_READER {

@@ -4,21 +4,16 @@
 #include <jpeglib.h>
 #include <png.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <initializer_list>
 #include <map>
 
 namespace {
 
-void Put16(std::string &out, uint32_t v) {
-  out += (char)(v & 0xFF);
-  out += (char)((v >> 8) & 0xFF);
-}
-
-void Put32(std::string &out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
+// Little-endian fields of `bytes` bytes each.
+void Put(std::string &out, int bytes, std::initializer_list<uint32_t> values) {
+  for (uint32_t v : values)
+    for (int i = 0; i < bytes; i++) out += (char)(v >> (8 * i) & 0xFF);
 }
 
 int GifWrite(GifFileType *gif, const GifByteType *bytes, int length) {
@@ -26,25 +21,20 @@ int GifWrite(GifFileType *gif, const GifByteType *bytes, int length) {
   return length;
 }
 
-struct BIT_WRITER {
-  std::vector<uint8_t> bytes;
-  uint32_t pending = 0;
-  int count = 0;
-  void Put(int code, int size) {
-    pending |= (uint32_t)code << count;
-    count += size;
-    while (count >= 8) {
-      bytes.push_back((uint8_t)pending);
-      pending >>= 8;
-      count -= 8;
-    }
-  }
-  void Flush() {
-    if (count > 0) bytes.push_back((uint8_t)pending);
-    pending = 0;
-    count = 0;
-  }
-};
+void PngWrite(png_structp png, png_bytep data, size_t length) {
+  ((std::string *)png_get_io_ptr(png))->append((const char *)data, length);
+}
+
+void PngFlush(png_structp) {}
+
+std::string BmpHeaders(int width, int height, int bitCount, size_t paletteEntries, bool topDown, size_t stride) {
+  std::string out = "BM";
+  uint32_t offset = (uint32_t)(14 + 40 + paletteEntries * 4), bytes = (uint32_t)(stride * (size_t)height);
+  Put(out, 4, {offset + bytes, 0, offset, 40, (uint32_t)width, (uint32_t)(topDown ? -height : height)});
+  Put(out, 2, {1, (uint32_t)bitCount});
+  Put(out, 4, {0, bytes, 2835, 2835, (uint32_t)paletteEntries, 0});
+  return out;
+}
 
 }  // namespace
 
@@ -54,16 +44,16 @@ uint32_t TestRandom(uint32_t &state) {
 }
 
 std::string GiflibGif(int width, int height, const std::vector<uint8_t> &indices,
-                      const std::vector<uint8_t> &palette, int bits, bool gif89) {
+                      const std::vector<uint8_t> &palette, int bits) {
   std::string out;
   int error = 0;
   GifFileType *gif = EGifOpen(&out, GifWrite, &error);
-  EGifSetGifVersion(gif, gif89);
+  EGifSetGifVersion(gif, true);
   ColorMapObject *map = GifMakeMapObject(1 << bits, nullptr);
-  for (int i = 0; i < (1 << bits); i++) {
-    map->Colors[i].Red = 3 * i < (int)palette.size() ? palette[3 * i] : 0;
-    map->Colors[i].Green = 3 * i + 1 < (int)palette.size() ? palette[3 * i + 1] : 0;
-    map->Colors[i].Blue = 3 * i + 2 < (int)palette.size() ? palette[3 * i + 2] : 0;
+  for (size_t i = 0; i < (size_t)1 << bits; i++) {
+    map->Colors[i].Red = 3 * i < palette.size() ? palette[3 * i] : 0;
+    map->Colors[i].Green = 3 * i + 1 < palette.size() ? palette[3 * i + 1] : 0;
+    map->Colors[i].Blue = 3 * i + 2 < palette.size() ? palette[3 * i + 2] : 0;
   }
   EGifPutScreenDesc(gif, width, height, bits, 0, map);
   EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
@@ -75,26 +65,32 @@ std::string GiflibGif(int width, int height, const std::vector<uint8_t> &indices
 }
 
 std::vector<uint8_t> LzwEncode(const std::vector<uint8_t> &indices, const LZW_OPTIONS &o) {
-  BIT_WRITER w;
-  const int clear = 1 << o.minCodeSize, end = clear + 1, firstFree = clear + 2;
+  std::vector<uint8_t> bytes;
+  uint32_t pending = 0;
+  int pendingBits = 0;
+  const int clear = 1 << o.minCodeSize, end = clear + 1;
   int size = 0, next = 0, decoderNext = 0, topSlot = 0;
   bool first = true;
   std::map<uint32_t, int> table;
-  // The decoder's code size is mirrored: it adds a table entry for every code but the first after a
-  // clear, and grows the code size once its next code reaches the top slot.
+  auto put = [&](int code) {
+    pending |= (uint32_t)code << pendingBits;
+    for (pendingBits += size; pendingBits >= 8; pendingBits -= 8, pending >>= 8) bytes.push_back((uint8_t)pending);
+  };
   auto reset = [&] {
     size = o.minCodeSize + 1;
     topSlot = 1 << size;
-    next = decoderNext = firstFree;
+    next = decoderNext = clear + 2;
     table.clear();
     first = true;
   };
   auto emitClear = [&] {
-    w.Put(clear, size);
+    put(clear);
     reset();
   };
+  // The decoder's code size is mirrored: it adds a table entry for every code but the first after a
+  // clear, and grows the code size once its next code reaches the top slot.
   auto emit = [&](int code) {
-    w.Put(code, size);
+    put(code);
     if (first) {
       first = false;
       return;
@@ -135,74 +131,34 @@ std::vector<uint8_t> LzwEncode(const std::vector<uint8_t> &indices, const LZW_OP
   }
   if (current >= 0) emit(current);
   if (o.clearBeforeEnd) emitClear();
-  if (o.endCode) w.Put(end, size);
-  w.Flush();
-  return w.bytes;
+  if (o.endCode) put(end);
+  if (pendingBits > 0) bytes.push_back((uint8_t)pending);
+  return bytes;
 }
 
 std::string GifAround(int width, int height, const std::vector<uint8_t> &palette, int tableBits,
-                      int minCodeSize, const std::vector<uint8_t> &stream, bool gif89) {
-  std::string out = gif89 ? "GIF89a" : "GIF87a";
-  Put16(out, (uint32_t)width);
-  Put16(out, (uint32_t)height);
-  out += (char)(0x80 | (tableBits & 7) | ((tableBits & 7) << 4));
-  out += '\0';
-  out += '\0';
-  size_t tableBytes = 3 * ((size_t)2 << (tableBits & 7));
-  for (size_t i = 0; i < tableBytes; i++) out += (char)(i < palette.size() ? palette[i] : 0);
+                      int minCodeSize, const std::vector<uint8_t> &stream) {
+  std::string out = "GIF89a";
+  Put(out, 2, {(uint32_t)width, (uint32_t)height});
+  Put(out, 1, {0x80u | (tableBits & 7) | ((tableBits & 7) << 4), 0, 0});
+  for (size_t i = 0; i < 3 * ((size_t)2 << (tableBits & 7)); i++) out += (char)(i < palette.size() ? palette[i] : 0);
   out += ',';
-  Put16(out, 0);
-  Put16(out, 0);
-  Put16(out, (uint32_t)width);
-  Put16(out, (uint32_t)height);
-  out += '\0';
-  out += (char)minCodeSize;
+  Put(out, 2, {0, 0, (uint32_t)width, (uint32_t)height});
+  Put(out, 1, {0, (uint32_t)minCodeSize});
   for (size_t at = 0; at < stream.size(); at += 255) {
     size_t length = stream.size() - at < 255 ? stream.size() - at : 255;
     out += (char)length;
     out.append((const char *)stream.data() + at, length);
   }
-  out += '\0';
-  out += ';';
-  return out;
+  return out + '\0' + ';';
 }
-
-namespace {
-
-std::string BmpHeaders(int width, int height, int bitCount, size_t paletteEntries, bool topDown, size_t stride) {
-  std::string out = "BM";
-  size_t offset = 14 + 40 + paletteEntries * 4;
-  Put32(out, (uint32_t)(offset + stride * (size_t)height));
-  Put32(out, 0);
-  Put32(out, (uint32_t)offset);
-  Put32(out, 40);
-  Put32(out, (uint32_t)width);
-  Put32(out, (uint32_t)(topDown ? -height : height));
-  Put16(out, 1);
-  Put16(out, (uint32_t)bitCount);
-  Put32(out, 0);
-  Put32(out, (uint32_t)(stride * (size_t)height));
-  Put32(out, 2835);
-  Put32(out, 2835);
-  Put32(out, (uint32_t)paletteEntries);
-  Put32(out, 0);
-  return out;
-}
-
-}  // namespace
 
 std::string Bmp24(int width, int height, const std::vector<uint32_t> &pixels, bool topDown) {
   size_t stride = ((size_t)width * 3 + 3) & ~(size_t)3;
   std::string out = BmpHeaders(width, height, 24, 0, topDown, stride);
   for (int row = 0; row < height; row++) {
-    int y = topDown ? row : height - 1 - row;
     std::string line;
-    for (int x = 0; x < width; x++) {
-      uint32_t p = pixels[(size_t)y * width + x];
-      line += (char)(p & 0xFF);
-      line += (char)((p >> 8) & 0xFF);
-      line += (char)((p >> 16) & 0xFF);
-    }
+    for (int x = 0; x < width; x++) Put(line, 3, {pixels[(size_t)(topDown ? row : height - 1 - row) * width + x]});
     line.resize(stride, '\0');
     out += line;
   }
@@ -213,10 +169,9 @@ std::string Bmp8(int width, int height, const std::vector<uint8_t> &indices, con
                  bool topDown) {
   size_t stride = ((size_t)width + 3) & ~(size_t)3;
   std::string out = BmpHeaders(width, height, 8, palette.size(), topDown, stride);
-  for (uint32_t p : palette) Put32(out, p);
+  for (uint32_t p : palette) Put(out, 4, {p});
   for (int row = 0; row < height; row++) {
-    int y = topDown ? row : height - 1 - row;
-    std::string line((const char *)&indices[(size_t)y * width], (size_t)width);
+    std::string line((const char *)&indices[(size_t)(topDown ? row : height - 1 - row) * width], (size_t)width);
     line.resize(stride, '\0');
     out += line;
   }
@@ -240,15 +195,10 @@ std::string Jpeg(int width, int height, const std::vector<uint32_t> &pixels, int
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<uint8_t> row((size_t)width * components);
   while (cinfo.next_scanline < cinfo.image_height) {
-    const uint32_t *src = &pixels[(size_t)cinfo.next_scanline * width];
-    for (int x = 0; x < width; x++) {
-      if (components == 1) {
-        row[x] = (uint8_t)src[x];
-      } else {
-        row[3 * x] = (uint8_t)(src[x] >> 16);
-        row[3 * x + 1] = (uint8_t)(src[x] >> 8);
-        row[3 * x + 2] = (uint8_t)src[x];
-      }
+    // Three components take red, green and blue of each pixel in turn; one takes the low byte.
+    for (size_t i = 0; i < row.size(); i++) {
+      uint32_t pixel = pixels[(size_t)cinfo.next_scanline * width + i / components];
+      row[i] = (uint8_t)(pixel >> (8 * (components - 1 - i % components)));
     }
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
@@ -259,16 +209,6 @@ std::string Jpeg(int width, int height, const std::vector<uint32_t> &pixels, int
   free(buffer);
   return out;
 }
-
-namespace {
-
-void PngWrite(png_structp png, png_bytep data, size_t length) {
-  ((std::string *)png_get_io_ptr(png))->append((const char *)data, length);
-}
-
-void PngFlush(png_structp) {}
-
-}  // namespace
 
 std::string Png(int width, int height, int colorType, int bitDepth, const std::vector<uint16_t> &samples,
                 const std::vector<uint8_t> &paletteRgb, const std::vector<uint8_t> &trns, bool interlaced) {
@@ -281,34 +221,27 @@ std::string Png(int width, int height, int colorType, int bitDepth, const std::v
                PNG_FILTER_TYPE_DEFAULT);
   if (colorType == PNG_COLOR_TYPE_PALETTE) {
     std::vector<png_color> colours(paletteRgb.size() / 3);
-    for (size_t i = 0; i < colours.size(); i++)
-      colours[i] = {paletteRgb[3 * i], paletteRgb[3 * i + 1], paletteRgb[3 * i + 2]};
+    for (size_t i = 0; i < colours.size(); i++) colours[i] = {paletteRgb[3 * i], paletteRgb[3 * i + 1], paletteRgb[3 * i + 2]};
     png_set_PLTE(png, info, colours.data(), (int)colours.size());
     if (!trns.empty()) png_set_tRNS(png, info, trns.data(), (int)trns.size(), nullptr);
   }
   png_write_info(png, info);
-  int channels = colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_PALETTE ? 1
-                 : colorType == PNG_COLOR_TYPE_GRAY_ALPHA                                 ? 2
-                 : colorType == PNG_COLOR_TYPE_RGB                                        ? 3
-                                                                                          : 4;
-  size_t rowBytes = ((size_t)width * channels * bitDepth + 7) / 8;
-  std::vector<std::vector<uint8_t>> rows((size_t)height, std::vector<uint8_t>(rowBytes, 0));
+  const int perRow = width * png_get_channels(png, info);
+  std::vector<std::vector<uint8_t>> rows((size_t)height, std::vector<uint8_t>(png_get_rowbytes(png, info), 0));
+  std::vector<png_bytep> pointers;
   for (int y = 0; y < height; y++) {
-    for (int i = 0; i < width * channels; i++) {
-      uint32_t v = samples[(size_t)y * width * channels + i];
+    for (int i = 0; i < perRow; i++) {
+      uint32_t v = samples[(size_t)y * perRow + i];
+      size_t bit = (size_t)i * bitDepth;  // samples below 16 bits are packed from the high bits down
       if (bitDepth == 16) {
         rows[y][2 * i] = (uint8_t)(v >> 8);
         rows[y][2 * i + 1] = (uint8_t)v;
-      } else if (bitDepth == 8) {
-        rows[y][i] = (uint8_t)v;
       } else {
-        size_t bit = (size_t)i * bitDepth;
         rows[y][bit / 8] |= (uint8_t)(v << (8 - bitDepth - bit % 8));
       }
     }
+    pointers.push_back(rows[y].data());
   }
-  std::vector<png_bytep> pointers;
-  for (auto &row : rows) pointers.push_back(row.data());
   png_write_image(png, pointers.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-// A GIF written by giflib with a global colour table of 2^bits entries (bits 1..8, so the minimum code
+// A GIF89a written by giflib with a global colour table of 2^bits entries (bits 1..8, so the minimum code
 // size is max(2, bits)); `indices` holds width x height palette indices, top row first.
 std::string GiflibGif(int width, int height, const std::vector<uint8_t> &indices,
-                      const std::vector<uint8_t> &palette, int bits, bool gif89);
+                      const std::vector<uint8_t> &palette, int bits);
 
 struct LZW_OPTIONS {
   int minCodeSize = 8;          // 2..9 (anything is written, so bad values can be tested too)
@@ -23,27 +23,25 @@ struct LZW_OPTIONS {
 // The LZW code stream of `indices` (each below 1 << minCodeSize), packed least significant bit first.
 std::vector<uint8_t> LzwEncode(const std::vector<uint8_t> &indices, const LZW_OPTIONS &options);
 
-// A GIF file around a packed code stream: header, screen descriptor with a colour table of
-// 2 << tableBits entries taken from `palette` (zero beyond it), image descriptor, the minimum code size
-// byte, the stream in sub-blocks of 255 bytes, the block terminator and the trailer.
+// A GIF89a around a packed code stream: a colour table of 2 << tableBits entries from `palette` (zero
+// beyond it), the minimum code size byte and the stream in sub-blocks of 255 bytes.
 std::string GifAround(int width, int height, const std::vector<uint8_t> &palette, int tableBits,
-                      int minCodeSize, const std::vector<uint8_t> &stream, bool gif89 = true);
+                      int minCodeSize, const std::vector<uint8_t> &stream);
 
-// A bitmap of 0x00RRGGBB pixels (top row first) at 8 bits (with the given palette, whose entries are
-// 0x00RRGGBB) or 24 bits, stored bottom-up or top-down, rows padded to four bytes.
+// Bitmaps of 0x00RRGGBB pixels (top row first) at 24 bits, or at 8 bits with a palette of 0x00RRGGBB
+// entries, stored bottom-up or top-down, rows padded to four bytes.
 std::string Bmp24(int width, int height, const std::vector<uint32_t> &pixels, bool topDown);
 std::string Bmp8(int width, int height, const std::vector<uint8_t> &indices, const std::vector<uint32_t> &palette,
                  bool topDown);
 
-// A JPEG written by libjpeg at quality 95: components 3 takes 0x00RRGGBB pixels, components 1 takes the
-// low byte of each as the grey value.
+// A JPEG at quality 95: 3 components take 0x00RRGGBB pixels, 1 takes the low byte of each as grey.
 std::string Jpeg(int width, int height, const std::vector<uint32_t> &pixels, int components);
 
-// A PNG written by libpng from 16-bit-per-channel samples (`samples` holds width x height x channels
-// values; for palette pictures they are indices), converted to `bitDepth`.
+// A PNG from 16-bit samples (width x height x channels values; indices for palette pictures), stored at
+// `bitDepth`.
 std::string Png(int width, int height, int colorType, int bitDepth, const std::vector<uint16_t> &samples,
                 const std::vector<uint8_t> &paletteRgb = {}, const std::vector<uint8_t> &trns = {},
                 bool interlaced = false);
 
-// Deterministic pseudo-random bytes.
+// Deterministic pseudo-random numbers.
 uint32_t TestRandom(uint32_t &state);

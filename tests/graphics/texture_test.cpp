@@ -75,7 +75,7 @@ const std::vector<uint32_t> kFour = {0x000000, 0xFFFFFF, 0x5A7896, 0xFF0000};
 void WriteFourTexelPictures() {
   WriteWholeFile("four.bmp", Bmp24(4, 1, kFour, false));
   std::vector<uint8_t> palette = {0, 0, 0, 255, 255, 255, 0x5A, 0x78, 0x96, 255, 0, 0};
-  WriteWholeFile("four.gif", GiflibGif(4, 1, {0, 1, 2, 3}, palette, 2, true));
+  WriteWholeFile("four.gif", GiflibGif(4, 1, {0, 1, 2, 3}, palette, 2));
   std::vector<uint16_t> samples;
   for (uint32_t p : kFour) samples.insert(samples.end(), {(uint16_t)(p >> 16), (uint16_t)(p >> 8 & 0xFF), (uint16_t)(p & 0xFF)});
   WriteWholeFile("four.png", Png(4, 1, PNG_COLOR_TYPE_RGB, 8, samples));
@@ -207,7 +207,7 @@ TEST_F(TextureTest, PngAlphaGoesThroughTheCallbackAndItsOwnLuminanceScale) {
 TEST_F(TextureTest, RefusedSizesAreRescaledWithAWarning) {
   std::vector<uint8_t> indices(300 * 200);
   for (size_t i = 0; i < indices.size(); i++) indices[i] = (uint8_t)(i % 300 < 150 ? 1 : 2);
-  WriteWholeFile("wide.gif", GiflibGif(300, 200, indices, {0, 0, 0, 10, 20, 30, 40, 50, 60, 0, 0, 0}, 2, true));
+  WriteWholeFile("wide.gif", GiflibGif(300, 200, indices, {0, 0, 0, 10, 20, 30, 40, 50, 60, 0, 0, 0}, 2));
   std::vector<uint16_t> samples(300 * 200 * 3, 200);
   WriteWholeFile("wide.png", Png(300, 200, PNG_COLOR_TYPE_RGB, 8, samples));
   WriteWholeFile("dot.bmp", Bmp24(1, 1, {0x123456}, true));

@@ -40,8 +40,8 @@ class MaterialTest : public ::testing::Test {
     SetupOptions.Brightness = 0.25f;
     c_GLDRIVER::SetDefaultState();
     std::vector<uint8_t> palette = {0, 0, 0, 200, 100, 50};
-    WriteWholeFile("panel.gif", GiflibGif(8, 4, std::vector<uint8_t>(32, 1), palette, 1, true));
-    WriteWholeFile("chrome.gif", GiflibGif(4, 4, std::vector<uint8_t>(16, 1), palette, 1, true));
+    WriteWholeFile("panel.gif", GiflibGif(8, 4, std::vector<uint8_t>(32, 1), palette, 1));
+    WriteWholeFile("chrome.gif", GiflibGif(4, 4, std::vector<uint8_t>(16, 1), palette, 1));
   }
   void TearDown() override { EXPECT_EQ(GlDriver->TextureList, nullptr) << "every test releases its textures"; }
 
