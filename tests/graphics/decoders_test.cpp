@@ -280,24 +280,13 @@ TEST_F(DecoderTest, JpegDamagedFilesFailWithNothingAllocated) {
   fails(four, "four components");
 }
 
-TEST_F(DecoderTest, LoadersReadTheirFileAndFailOnOthers) {
+// Reading pictures from files succeeds in the texture tests; here the files that cannot be read.
+TEST_F(DecoderTest, LoadersFailOnFilesTheyCannotRead) {
   ScopedTempDir dir;
-  std::vector<uint8_t> indices = Indices(16, 8, 4, 3);
-  std::vector<uint32_t> pixels = SmoothColours(8, 8);
-  WriteWholeFile("p.gif", GiflibGif(16, 8, indices, Palette(4), 2));
-  WriteWholeFile("p.jpg", Jpeg(8, 8, pixels, 3));
-  WriteWholeFile("p.bmp", Bmp24(8, 8, pixels, false));
+  WriteWholeFile("p.jpg", Jpeg(8, 8, SmoothColours(8, 8), 3));
+  WriteWholeFile("p.bmp", Bmp24(8, 8, SmoothColours(8, 8), false));
   WriteWholeFile("empty.gif", "");
   IMAGE image;
-  ASSERT_EQ(LoadGIF("p.gif", &image, nullptr), 1);
-  EXPECT_EQ(PixelsOf(image, indices.size()), indices);
-  TrackedFree(image.Pixels, __LINE__, "test");
-  ASSERT_EQ(LoadJPEG("p.jpg", &image), 1);
-  EXPECT_EQ(image.Width, 8);
-  TrackedFree(image.Pixels, __LINE__, "test");
-  ASSERT_EQ(LoadBMP("p.bmp", &image), 1);
-  EXPECT_EQ(Pixels32(image), pixels);
-  TrackedFree(image.Pixels, __LINE__, "test");
   for (const char *name : {"missing.gif", "empty.gif", "."}) EXPECT_EQ(LoadGIF(name, &image, nullptr), 0) << name;
   EXPECT_EQ(LoadJPEG("p.bmp", &image), 0);
   EXPECT_EQ(LoadBMP("p.jpg", &image), 0);
