@@ -18,7 +18,8 @@ const unsigned char *Bytes(const std::string &s) { return (const unsigned char *
 
 std::vector<uint8_t> Palette(int entries) {
   std::vector<uint8_t> palette;
-  for (int i = 0; i < entries; i++) palette.insert(palette.end(), {(uint8_t)(i * 7 + 1), (uint8_t)(255 - i), (uint8_t)(i * 13)});
+  for (int i = 0; i < entries; i++)
+    palette.insert(palette.end(), {(uint8_t)(i * 7 + 1), (uint8_t)(255 - i), (uint8_t)(i * 13)});
   return palette;
 }
 
@@ -37,9 +38,18 @@ std::vector<uint8_t> PixelsOf(const IMAGE &image, size_t bytes) {
   return std::vector<uint8_t>(p, p + bytes);
 }
 
-std::vector<uint32_t> Pixels32(const IMAGE &image) {
+using DECODER = int (*)(const unsigned char *, size_t, IMAGE *, int64_t);
+
+// The pixels of a 0x00RRGGBB decoder (none when it fails), with the picture's size.
+std::vector<uint32_t> Decoded(DECODER decode, const std::string &file, int *width = nullptr, int *height = nullptr) {
+  IMAGE image;
+  if (!decode(Bytes(file), file.size(), &image, DECODER_MAX_PIXELS)) return {};
   const uint32_t *p = (const uint32_t *)image.Pixels;
-  return std::vector<uint32_t>(p, p + (size_t)image.Width * image.Height);
+  std::vector<uint32_t> pixels(p, p + (size_t)image.Width * image.Height);
+  if (width) *width = image.Width;
+  if (height) *height = image.Height;
+  TrackedFree(image.Pixels, __LINE__, "test");
+  return pixels;
 }
 
 // Decodes a lossless GIF and checks it against `indices`.
@@ -59,8 +69,7 @@ class DecoderTest : public ::testing::Test {
 };
 
 // A decoder that must refuse `file`: 0 and a null Pixels.
-void ExpectFails(int (*decode)(const unsigned char *, size_t, IMAGE *, int64_t), const std::string &file,
-                 const std::string &what) {
+void ExpectFails(DECODER decode, const std::string &file, const std::string &what) {
   IMAGE image;
   image.Pixels = (void *)1;
   EXPECT_EQ(decode(Bytes(file), file.size(), &image, DECODER_MAX_PIXELS), 0) << what;
@@ -142,7 +151,8 @@ TEST_F(DecoderTest, GifBrokenFilesFailWithNothingAllocated) {
   // Every cut before the end code fails; the end code reaches into the last data byte.
   ASSERT_LT(stream.size(), 255u);
   size_t dataStart = 13 + 3 * 16 + 11;
-  for (size_t cut = 0; cut < dataStart + 1 + stream.size(); cut++) fails(good.substr(0, cut), "cut at " + std::to_string(cut));
+  for (size_t cut = 0; cut < dataStart + 1 + stream.size(); cut++)
+    fails(good.substr(0, cut), "cut at " + std::to_string(cut));
   // A zero-length sub-block before the end code.
   fails(GifAround(20, 10, Palette(16), 3, 4, LzwEncode(indices, {4, true, true, 0, false, false})), "no end code");
   // 5-bit codes: clear (16), pixel 1, then 31, far beyond the next code 18, then end (17).
@@ -152,16 +162,6 @@ TEST_F(DecoderTest, GifBrokenFilesFailWithNothingAllocated) {
 }
 
 // ---- BMP
-
-std::vector<uint32_t> Decoded32(const std::string &file, int *width = nullptr, int *height = nullptr) {
-  IMAGE image;
-  if (!DecodeBMP(Bytes(file), file.size(), &image)) return {};
-  std::vector<uint32_t> pixels = Pixels32(image);
-  if (width) *width = image.Width;
-  if (height) *height = image.Height;
-  TrackedFree(image.Pixels, __LINE__, "test");
-  return pixels;
-}
 
 TEST_F(DecoderTest, BmpEightAndTwentyFourBitsBothOrdersEveryPaddingGiveTheSamePicture) {
   for (int width = 1; width <= 5; width++) {
@@ -175,27 +175,27 @@ TEST_F(DecoderTest, BmpEightAndTwentyFourBitsBothOrdersEveryPaddingGiveTheSamePi
     for (uint8_t v : indices) expected.push_back(palette[v]);
     for (bool topDown : {false, true}) {
       int w = 0, h = 0;
-      EXPECT_EQ(Decoded32(Bmp8(width, height, indices, palette, topDown), &w, &h), expected)
+      EXPECT_EQ(Decoded(DecodeBMP, Bmp8(width, height, indices, palette, topDown), &w, &h), expected)
           << "8 bits, width " << width << (topDown ? " top-down" : " bottom-up");
       EXPECT_EQ(w, width);
       EXPECT_EQ(h, height);
-      EXPECT_EQ(Decoded32(Bmp24(width, height, expected, topDown)), expected)
+      EXPECT_EQ(Decoded(DecodeBMP, Bmp24(width, height, expected, topDown)), expected)
           << "24 bits, width " << width << (topDown ? " top-down" : " bottom-up");
     }
   }
   // A short colour table leaves the other indices black.
-  EXPECT_EQ(Decoded32(Bmp8(2, 2, {0, 1, 2, 255}, {0x112233, 0x445566}, true)),
+  EXPECT_EQ(Decoded(DecodeBMP, Bmp8(2, 2, {0, 1, 2, 255}, {0x112233, 0x445566}, true)),
             std::vector<uint32_t>({0x112233, 0x445566, 0, 0}));
   // Missing padding of the last row is accepted.
   std::vector<uint32_t> six = {1, 0x20304, 0xFFFFFF, 0x808080, 0xABCDEF, 7};
   std::string file = Bmp24(3, 2, six, false);
-  EXPECT_EQ(Decoded32(file.substr(0, file.size() - 3)), six);
+  EXPECT_EQ(Decoded(DecodeBMP, file.substr(0, file.size() - 3)), six);
 }
 
 TEST_F(DecoderTest, BmpOtherKindsAndDamagedHeadersFail) {
   std::vector<uint32_t> pixels(16, 0x123456);
   const std::string good = Bmp24(4, 4, pixels, false);
-  ASSERT_EQ(Decoded32(good), pixels);
+  ASSERT_EQ(Decoded(DecodeBMP, good), pixels);
   auto fails = [](const std::string &file, const std::string &what) { ExpectFails(DecodeBMP, file, what); };
   struct {
     size_t at;
@@ -228,7 +228,8 @@ TEST_F(DecoderTest, BmpOtherKindsAndDamagedHeadersFail) {
 std::vector<uint32_t> SmoothColours(int width, int height) {
   std::vector<uint32_t> pixels;
   for (int y = 0; y < height; y++)
-    for (int x = 0; x < width; x++) pixels.push_back((uint32_t)((40 + 3 * x) << 16 | (200 - 2 * y) << 8 | (90 + x + y)));
+    for (int x = 0; x < width; x++)
+      pixels.push_back((uint32_t)((40 + 3 * x) << 16 | (200 - 2 * y) << 8 | (90 + x + y)));
   return pixels;
 }
 
@@ -238,19 +239,14 @@ TEST_F(DecoderTest, JpegColourAndGreyPicturesDecodeTopRowFirstWithinTolerance) {
   struct {
     int width, height, components, tolerance;
     std::vector<uint32_t> pixels;
-  } cases[] = {{1, 21, 3, 8, SmoothColours(1, 21)},
-               {3, 21, 3, 8, SmoothColours(3, 21)},
-               {17, 21, 3, 8, SmoothColours(17, 21)},
-               {64, 21, 3, 8, SmoothColours(64, 21)},
+  } cases[] = {{1, 21, 3, 8, SmoothColours(1, 21)},   {3, 21, 3, 8, SmoothColours(3, 21)},
+               {17, 21, 3, 8, SmoothColours(17, 21)}, {64, 21, 3, 8, SmoothColours(64, 21)},
                {3, 5, 1, 6, grey}};
   for (auto &c : cases) {
-    std::string file = Jpeg(c.width, c.height, c.pixels, c.components);
-    IMAGE image;
-    ASSERT_EQ(DecodeJPEG(Bytes(file), file.size(), &image), 1);
-    EXPECT_EQ(image.Width, c.width);
-    EXPECT_EQ(image.Height, c.height);
-    std::vector<uint32_t> got = Pixels32(image);
-    TrackedFree(image.Pixels, __LINE__, "test");
+    int w = 0, h = 0;
+    std::vector<uint32_t> got = Decoded(DecodeJPEG, Jpeg(c.width, c.height, c.pixels, c.components), &w, &h);
+    EXPECT_EQ(w, c.width);
+    EXPECT_EQ(h, c.height);
     ASSERT_EQ(got.size(), c.pixels.size());
     for (size_t i = 0; i < got.size(); i++) {
       uint32_t want = c.components == 1 ? c.pixels[i] * 0x010101 : c.pixels[i];
@@ -334,14 +330,12 @@ TEST_F(DecoderTest, PngEveryColourTypeAndDepthGivesEightBitRgb) {
     }
     std::vector<uint8_t> trns;
     if (c.colorType == PNG_COLOR_TYPE_PALETTE) trns = {0, 128};
+    int w = 0, h = 0;
     std::string file = Png(width, height, c.colorType, c.bitDepth, samples, palette, trns, c.interlaced);
-    IMAGE image;
-    ASSERT_EQ(DecodePNG(Bytes(file), file.size(), &image), 1) << c.colorType << "/" << c.bitDepth;
-    EXPECT_EQ(image.Width, width);
-    EXPECT_EQ(image.Height, height);
-    EXPECT_EQ(Pixels32(image), expected)
+    EXPECT_EQ(Decoded(DecodePNG, file, &w, &h), expected)
         << "colour type " << c.colorType << " depth " << c.bitDepth << (c.interlaced ? " interlaced" : "");
-    TrackedFree(image.Pixels, __LINE__, "test");
+    EXPECT_EQ(w, width);
+    EXPECT_EQ(h, height);
   }
 }
 

@@ -221,7 +221,8 @@ std::string Png(int width, int height, int colorType, int bitDepth, const std::v
                PNG_FILTER_TYPE_DEFAULT);
   if (colorType == PNG_COLOR_TYPE_PALETTE) {
     std::vector<png_color> colours(paletteRgb.size() / 3);
-    for (size_t i = 0; i < colours.size(); i++) colours[i] = {paletteRgb[3 * i], paletteRgb[3 * i + 1], paletteRgb[3 * i + 2]};
+    for (size_t i = 0; i < colours.size(); i++)
+      colours[i] = {paletteRgb[3 * i], paletteRgb[3 * i + 1], paletteRgb[3 * i + 2]};
     png_set_PLTE(png, info, colours.data(), (int)colours.size());
     if (!trns.empty()) png_set_tRNS(png, info, trns.data(), (int)trns.size(), nullptr);
   }
