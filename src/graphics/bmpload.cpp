@@ -1,7 +1,6 @@
 // Windows bitmaps: uncompressed 8-bit pictures with their colour table and 24-bit pictures, stored
 // bottom-up or top-down. Every other kind, and every header whose sizes, offsets or counts reach past the
 // end of the file, is refused.
-#include "archive/archive.h"
 #include "graphics/decoders.h"
 
 namespace {
@@ -68,16 +67,4 @@ int DecodeBMP(const unsigned char *data, size_t size, IMAGE *image, int64_t maxP
   return 1;
 }
 
-int LoadBMP(const char *fileName, IMAGE *image) {
-  image->Pixels = nullptr;
-  char *path = ExtractFile(fileName);
-  size_t size = 0;
-  unsigned char *data = ReadImageFile(path, &size, __LINE__, "gldriver");
-  int ok = 0;
-  if (data) {
-    ok = DecodeBMP(data, size, image);
-    TrackedFree(data, __LINE__, "gldriver");
-  }
-  ReleaseFile(path);
-  return ok;
-}
+int LoadBMP(const char *fileName, IMAGE *image) { return LoadImageMember(fileName, image, DecodeBMP); }

@@ -28,6 +28,11 @@ int DecodePNG(const unsigned char *data, size_t size, IMAGE *image, int64_t maxP
 // read, or when it is empty.
 unsigned char *ReadImageFile(const char *path, size_t *size, int line, const char *file);
 
+// The archive member `fileName` decoded by `decode` into a 32-bit `image`; the member is extracted and
+// released on every path. 1 on success, 0 with nothing allocated.
+typedef int (*IMAGE_DECODER)(const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels);
+int LoadImageMember(const char *fileName, IMAGE *image, IMAGE_DECODER decode);
+
 // Texture sizes OpenGL 1.1 takes: a power of two from 2 to 1024, and not above maxSize.
 int TextureSizeAccepted(int32_t size, int32_t maxSize);
 // Nearest-neighbour resample of `image` (pixelSize bytes per pixel) to the next power of two in each

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "archive/archive.h"
 #include "graphics/decoders.h"
 
 namespace {
@@ -32,4 +33,18 @@ unsigned char *ReadImageFile(const char *path, size_t *size, int line, const cha
   }
   *size = length;
   return data;
+}
+
+int LoadImageMember(const char *fileName, IMAGE *image, IMAGE_DECODER decode) {
+  image->Pixels = nullptr;
+  char *path = ExtractFile(fileName);
+  size_t size = 0;
+  unsigned char *data = ReadImageFile(path, &size, __LINE__, "gldriver");
+  int ok = 0;
+  if (data) {
+    ok = decode(data, size, image, DECODER_MAX_PIXELS);
+    TrackedFree(data, __LINE__, "gldriver");
+  }
+  ReleaseFile(path);
+  return ok;
 }

@@ -5,7 +5,6 @@
 
 #include <jpeglib.h>
 
-#include "archive/archive.h"
 #include "graphics/decoders.h"
 
 namespace {
@@ -85,16 +84,4 @@ int DecodeJPEG(const unsigned char *data, size_t size, IMAGE *image, int64_t max
   return 1;
 }
 
-int LoadJPEG(const char *fileName, IMAGE *image) {
-  image->Pixels = nullptr;
-  char *path = ExtractFile(fileName);
-  size_t size = 0;
-  unsigned char *data = ReadImageFile(path, &size, __LINE__, "gldriver");
-  int ok = 0;
-  if (data) {
-    ok = DecodeJPEG(data, size, image);
-    TrackedFree(data, __LINE__, "gldriver");
-  }
-  ReleaseFile(path);
-  return ok;
-}
+int LoadJPEG(const char *fileName, IMAGE *image) { return LoadImageMember(fileName, image, DecodeJPEG); }

@@ -1,23 +1,5 @@
-// The JPEG decoder on arbitrary bytes: it must never read or write outside its buffers, and must give back
-// everything it allocated.
-#include <cstdlib>
-
-#include "graphics/decoders.h"
-
-// At most 1 MiB of pixel data: larger pictures only cost time (and a log line per large block).
-static const int64_t kMaxPixels = int64_t(1) << 18;
+#include "picture_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  int64_t before = AllocTotal();
-  IMAGE image;
-  if (DecodeJPEG(data, size, &image, kMaxPixels)) {
-    // Touch every pixel, so that a short buffer shows up at once.
-    const uint32_t *p = (const uint32_t *)image.Pixels;
-    uint32_t bits = 0;
-    for (size_t i = 0; i < (size_t)image.Width * image.Height; i++) bits |= p[i];
-    if (bits >> 24) abort();
-    TrackedFree(image.Pixels, __LINE__, "fuzz");
-  }
-  if (AllocTotal() != before) abort();
-  return 0;
+  return FuzzPictureDecoder(DecodeJPEG, data, size);
 }

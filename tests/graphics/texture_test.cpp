@@ -12,6 +12,7 @@
 #include "archive/archive.h"
 #include "graphics/decoders.h"
 #include "graphics/gldriver.h"
+#include "driver_suite.h"
 #include "picture_writers.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
@@ -22,22 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TextureTest : public ::testing::Test {
+class TextureTest : public DriverSuite {
  protected:
-  static void SetUpTestSuite() {
-    MainWindow = PlatformCreateMainWindow("Tunemill");
-    ASSERT_NE(MainWindow, nullptr);
-    GlDriver = new (__LINE__, "test") c_GLDRIVER(MainWindow, GLDRIVER_DOUBLEBUFFER, 64, 64, 32, 0);
-    GlDriver->MakeCurrent();
-  }
-  // Video stays up until the process ends: ending it unloads the GL driver, whose process-lifetime
-  // allocations would then show up as leaks of an unknown module.
-  static void TearDownTestSuite() {
-    delete GlDriver;
-    GlDriver = nullptr;
-    PlatformDestroyWindow(MainWindow);
-    MainWindow = nullptr;
-  }
   void SetUp() override { allocated_ = AllocTotal(); }
   void TearDown() override {
     EXPECT_EQ(GlDriver->TextureList, nullptr) << "every test releases what it loaded";

@@ -11,6 +11,7 @@
 #include "geometry/vecmath.h"
 #include "graphics/gldriver.h"
 #include "material/material.h"
+#include "driver_suite.h"
 #include "picture_writers.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
@@ -19,22 +20,8 @@
 
 namespace {
 
-class MaterialTest : public ::testing::Test {
+class MaterialTest : public DriverSuite {
  protected:
-  static void SetUpTestSuite() {
-    MainWindow = PlatformCreateMainWindow("Tunemill");
-    ASSERT_NE(MainWindow, nullptr);
-    GlDriver = new (__LINE__, "test") c_GLDRIVER(MainWindow, GLDRIVER_DOUBLEBUFFER, 64, 64, 32, 0);
-    GlDriver->MakeCurrent();
-  }
-  // Video stays up until the process ends: ending it unloads the GL driver, whose process-lifetime
-  // allocations would then show up as leaks of an unknown module.
-  static void TearDownTestSuite() {
-    delete GlDriver;
-    GlDriver = nullptr;
-    PlatformDestroyWindow(MainWindow);
-    MainWindow = nullptr;
-  }
   void SetUp() override {
     SetupOptions.BackFaceCull = 1;
     SetupOptions.Brightness = 0.25f;
