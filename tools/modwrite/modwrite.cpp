@@ -331,7 +331,7 @@ void WriteItInstrument(Bytes &b, const Instrument &ins, unsigned sampleNumber) {
   b.Zeros(4);
 }
 
-void WriteItSampleHeader(Bytes &b, const Sample &s, uint32_t dataOffset) {
+void WriteItSampleHeader(Bytes &b, const Sample &s) {
   b.Text("IMPS", 4);
   b.Zeros(12);
   b.U8(0);
@@ -350,7 +350,7 @@ void WriteItSampleHeader(Bytes &b, const Sample &s, uint32_t dataOffset) {
   b.U32(s.rate);
   b.U32(0);
   b.U32(0);
-  b.U32(dataOffset);
+  b.U32(0);  // data offset, filled in once the data is placed
   b.Zeros(4);
 }
 
@@ -437,7 +437,7 @@ std::vector<uint8_t> WriteIt(const Module &m) {
   for (size_t i = 0; i < ins; i++) {
     b.PatchU32(pointers + 4 * (ins + i), static_cast<uint32_t>(b.Size()));
     sampleHeaders.push_back(b.Size());
-    WriteItSampleHeader(b, m.instruments[i].sample, 0);
+    WriteItSampleHeader(b, m.instruments[i].sample);
   }
   bool lastUsed = false;
   for (const Pattern &p : m.patterns)
