@@ -530,12 +530,11 @@ std::vector<uint8_t> Write(const Module &module) {
 }
 
 bool Save(const Module &module, const std::string &path, std::string *error) {
-  std::string fault = Validate(module);
-  if (!fault.empty()) {
-    if (error) *error = fault;
+  std::vector<uint8_t> bytes = Write(module);
+  if (bytes.empty()) {
+    if (error) *error = Validate(module);
     return false;
   }
-  std::vector<uint8_t> bytes = Write(module);
   FILE *f = std::fopen(path.c_str(), "wb");
   if (!f) {
     if (error) *error = "cannot create " + path;
