@@ -78,12 +78,11 @@ int main(int argc, char **argv) {
   for (size_t i = 0; i < tracks.size(); i++) {
     const compose::Track &t = tracks[i];
     const modwrite::Module &m = t.module;
-    std::string fault = modwrite::Validate(m);
-    if (!fault.empty()) {
-      std::fprintf(stderr, "compose: %s: %s\n", t.title.c_str(), fault.c_str());
+    std::vector<uint8_t> bytes = modwrite::Write(m);
+    if (bytes.empty()) {
+      std::fprintf(stderr, "compose: %s: %s\n", t.title.c_str(), modwrite::Validate(m).c_str());
       return 1;
     }
-    std::vector<uint8_t> bytes = modwrite::Write(m);
     bool xm = m.format == modwrite::Format::XM;
     int n = static_cast<int>(i + 1);
     std::string module = Printf(xm ? "data/trk%d.xm" : "data/trk%d.it", n);
