@@ -332,35 +332,8 @@ void PlatformPostQuit(int32_t code) {
   sQueue.push_back(message);
 }
 
-void PlatformShutdown() {
-  PlatformRestoreDisplayMode();
-  sQueue.clear();
-  sMouseButtons = 0;
-  if (sGLLoaded) SDL_GL_UnloadLibrary();
-  sGLLoaded = false;
-  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
-
 // =========================================================================================================
 // [SECTION] Mouse, desktop, time
-
-// Over one of our windows the position comes from its events: X11's global query answers from a cache
-// that only raw input refreshes, so synthetic pointer motion (XTEST) would never show there.
-void PlatformGetCursorPos(int32_t *x, int32_t *y) {
-  int cx = 0, cy = 0;
-  SDL_Window *focus = SDL_GetMouseFocus();
-  if (focus != nullptr) {
-    int wx = 0, wy = 0;
-    SDL_GetWindowPosition(focus, &wx, &wy);
-    SDL_GetMouseState(&cx, &cy);
-    cx += wx;
-    cy += wy;
-  } else {
-    SDL_GetGlobalMouseState(&cx, &cy);
-  }
-  *x = cx;
-  *y = cy;
-}
 
 void PlatformCaptureMouse(int32_t capture) { SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE); }
 

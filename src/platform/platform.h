@@ -26,10 +26,6 @@ PlatformWindow *PlatformCreateMainWindow(const char *title);
 // Message boxes have no owner again afterwards. Null is ignored.
 void PlatformDestroyWindow(PlatformWindow *window);
 
-// Ends the video subsystem started by the first window or dialog, after every window is destroyed; the
-// display mode goes back to the desktop's. A later window starts it again.
-void PlatformShutdown();
-
 // Shows the window, raises it above the others and gives it the keyboard focus.
 void PlatformShowWindow(PlatformWindow *window);
 // Places the window top-most at (x, y) screen pixels with a client area of width x height and shows it.
@@ -108,8 +104,6 @@ int32_t PlatformVirtualKey(int32_t sdlKeycode);
 // ---------------------------------------------------------------------------------------------------------
 // Mouse, desktop, time
 
-// The cursor position in screen pixels.
-void PlatformGetCursorPos(int32_t *x, int32_t *y);
 // Mouse capture for the main window: while captured, the window keeps getting mouse messages when the
 // cursor leaves it. 1 captures, 0 releases.
 void PlatformCaptureMouse(int32_t capture);
