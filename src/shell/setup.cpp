@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/gldriver.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 #include "shell/winmain.h"
@@ -92,8 +93,7 @@ int SetupDialogCommand(SETUP_CONTROLS *controls, int id) {
 }
 
 int32_t SetupDriverFlags() {
-  return SetupOptions.ZBufferBits == 32 ? (SETUP_FLAG_DOUBLEBUFFER | SETUP_FLAG_DEPTH24)
-                                        : SETUP_FLAG_DOUBLEBUFFER;
+  return SetupOptions.ZBufferBits == 32 ? (GLDRIVER_DOUBLEBUFFER | GLDRIVER_DEPTH24) : GLDRIVER_DOUBLEBUFFER;
 }
 
 // =========================================================================================================

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 
-
 // Control ids of the setup dialog "DIALOG_1".
 enum {
   SETUP_ID_OK = 1,
@@ -25,9 +24,6 @@ enum {
   SETUP_ID_USE_SSE = 666,
   SETUP_ID_NO_FORCE = 999,
 };
-
-// The graphics driver's flags word: 8 asks for a double-buffered format, 32 for a 24-bit depth buffer.
-enum { SETUP_FLAG_DOUBLEBUFFER = 8, SETUP_FLAG_DEPTH24 = 32 };
 
 // Every radio button and check box, in the order of SETUP_CONTROLS::Checked.
 enum { SETUP_TOGGLE_COUNT = 12 };
