@@ -5,11 +5,9 @@
 #include <benchmark/benchmark.h>
 #include <GL/gl.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 

@@ -11,7 +11,6 @@
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "modwrite/modwrite.h"
 #include "testkit.h"
