@@ -6,8 +6,8 @@
 const uint8_t gMetaballCornerOffsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                                                {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
 
-const uint8_t gMetaballEdgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
-                                             {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+constexpr uint8_t gMetaballEdgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
+                                                 {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
 
 namespace {
 
@@ -25,12 +25,11 @@ float FloatFromBits(uint32_t bits) {
 
 // The edge table follows from the numbering alone, so it is derived rather than typed in.
 constexpr std::array<uint16_t, 256> MakeEdgeTable() {
-  constexpr uint8_t edgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
-                                          {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
   std::array<uint16_t, 256> table = {};
   for (int cube = 0; cube < 256; cube++)
     for (int e = 0; e < 12; e++)
-      if (((cube >> edgeCorners[e][0]) & 1) != ((cube >> edgeCorners[e][1]) & 1)) table[cube] |= (uint16_t)(1 << e);
+      if (((cube >> gMetaballEdgeCorners[e][0]) & 1) != ((cube >> gMetaballEdgeCorners[e][1]) & 1))
+        table[cube] |= (uint16_t)(1 << e);
   return table;
 }
 
@@ -359,6 +358,14 @@ struct GL_METABALL_EMITTER {
   void EndCell() { glEnd(); }
 };
 
+// The ball at `position` turned about the grid centre by MatrixFromAngles(a, b, c).
+void PlaceBall(METABALL &ball, VECTOR3 position, float radius, float a, float b, float c) {
+  MATRIX34 turn;
+  MatrixFromAngles(a, b, c, turn);
+  TransformPoint(turn, position, position);
+  ball = {position.x, position.y, position.z, radius};
+}
+
 }  // namespace
 
 void METABALLS::DrawSurface(METABALL_MULTITEXCOORD multiTexCoord) const {
@@ -372,25 +379,10 @@ void MetaballSceneStep(METABALLS &metaballs, METABALL_LEVELS &levels, float t, f
   levels.SmoothLeft = (levels.SmoothLeft + leftLevel) * 0.5f;
   const float s = sinf(t / 66);
   METABALL *balls = metaballs.Balls;
-  MATRIX34 turn;
-
-  balls[0] = {-6, 1, -5, 4 * levels.SmoothLeft + 1};
-  MatrixFromAngles(s, 0.5f * s, 3 * s, turn);
-  VECTOR3 position = {balls[0].x, balls[0].y, balls[0].z};
-  TransformPoint(turn, position, position);
-  balls[0].x = position.x, balls[0].y = position.y, balls[0].z = position.z;
-
-  balls[1] = {7, -2, 6, 5 * levels.SmoothRight + 1.5f};
-  MatrixFromAngles(-s, -4 * s, s / 3, turn);
-  position = {balls[1].x, balls[1].y, balls[1].z};
-  TransformPoint(turn, position, position);
-  balls[1].x = position.x, balls[1].y = position.y, balls[1].z = position.z;
-
-  balls[2] = {1, -6, 3, 3 * (levels.SmoothRight + levels.SmoothLeft) / 2 + 2.5f};
-  MatrixFromAngles(-3 * s, 0.5f * s, -1.5f * s, turn);
-  position = {balls[2].x, balls[2].y, balls[2].z};
-  TransformPoint(turn, position, position);
-  balls[2].x = position.x, balls[2].y = position.y, balls[2].z = position.z;
+  PlaceBall(balls[0], {-6, 1, -5}, 4 * levels.SmoothLeft + 1, s, 0.5f * s, 3 * s);
+  PlaceBall(balls[1], {7, -2, 6}, 5 * levels.SmoothRight + 1.5f, -s, -4 * s, s / 3);
+  PlaceBall(balls[2], {1, -6, 3}, 3 * (levels.SmoothRight + levels.SmoothLeft) / 2 + 2.5f, -3 * s, 0.5f * s,
+            -1.5f * s);
 
   metaballs.Eye.x = 1;
   metaballs.Eye.y = 250;
