@@ -104,10 +104,9 @@ float FFT::PeakFrequency(uint32_t n, uint32_t w, const float *re, const float *i
 }
 
 float SpectrumPeakFrequency(const uint16_t samples[SPECTRUM_SIZE]) {
-  float realIn[SPECTRUM_SIZE], imagIn[SPECTRUM_SIZE] = {}, realOut[SPECTRUM_SIZE], imagOut[SPECTRUM_SIZE];
-  float power[SPECTRUM_SIZE] = {};
+  float realIn[SPECTRUM_SIZE], realOut[SPECTRUM_SIZE], imagOut[SPECTRUM_SIZE], power[SPECTRUM_SIZE / 2];
   for (int k = 0; k < SPECTRUM_SIZE; k++) realIn[k] = (float)samples[k] * 0.0000152587890625f;
-  FFT::Compute(SPECTRUM_SIZE, 0, realIn, imagIn, realOut, imagOut);
+  FFT::Compute(SPECTRUM_SIZE, 0, realIn, nullptr, realOut, imagOut);
   return FFT::PeakFrequency(SPECTRUM_SIZE, 32, realOut, imagOut, power, 44100.0f);
 }
 

@@ -11,8 +11,9 @@
 // the two conventions differ only in the sign of their imaginary parts, so the power is the same.
 class FFT {
  public:
-  // n must be a power of two (other sizes stay inside the arrays but mean nothing); below 2 is fatal. imagIn may be null (all zero). The forward transform is
-  // not scaled, the inverse one is scaled by 1/n. Inputs and outputs must not overlap.
+  // n must be a power of two (other sizes stay inside the arrays but mean nothing); below 2 is fatal.
+  // imagIn may be null (all zero). The forward transform is not scaled, the inverse one is scaled by 1/n.
+  // Inputs and outputs must not overlap.
   static void Compute(uint32_t n, int inverse, const float *realIn, const float *imagIn, float *realOut,
                       float *imagOut);
   // Dominant frequency in Hz of the first n/2 bins: the power centroid of the window of w + 1 bins with the
