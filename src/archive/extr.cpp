@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "archive/archive.h"
+#include "archive/le32.h"
 #include "support/misc.h"
 
 const char *gResourceFileName = "tunemill.dat";
@@ -19,17 +20,6 @@ namespace {
 
 const uint32_t kCopyChunk = 1024;
 const uint32_t kPathSize = 257;
-
-uint32_t ReadLE32(const unsigned char *p) {
-  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-void WriteLE32(unsigned char *p, uint32_t value) {
-  p[0] = (unsigned char)value;
-  p[1] = (unsigned char)(value >> 8);
-  p[2] = (unsigned char)(value >> 16);
-  p[3] = (unsigned char)(value >> 24);
-}
 
 char FoldNameChar(char c) {
   if (c >= 'a' && c <= 'z') return (char)(c - 'a' + 'A');

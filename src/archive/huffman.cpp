@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "archive/archive.h"
+#include "archive/le32.h"
 
 // =========================================================================================================
 // [SECTION] Code tree
@@ -98,10 +99,6 @@ void BuildTree(HUFF_TREE *tree, const uint32_t counts[256]) {
     tree->nodeCount++;
   }
   tree->root = &tree->nodes[tree->nodeCount - 1];
-}
-
-uint32_t ReadLE32(const unsigned char *p) {
-  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
 uint64_t ReadLE64(const unsigned char *p) {
@@ -321,13 +318,7 @@ uint32_t HuffEncode(const unsigned char *source, uint32_t length, unsigned char 
   uint64_t size = kHuffCountTableSize + (StreamBits(counts) + 7) / 8;
   if (size > destinationSize) return 0;
 
-  for (int s = 0; s < 256; s++) {
-    unsigned char *p = destination + 4 * s;
-    p[0] = (unsigned char)counts[s];
-    p[1] = (unsigned char)(counts[s] >> 8);
-    p[2] = (unsigned char)(counts[s] >> 16);
-    p[3] = (unsigned char)(counts[s] >> 24);
-  }
+  for (int s = 0; s < 256; s++) WriteLE32(destination + 4 * s, counts[s]);
   BIT_WRITER writer = {destination + kHuffCountTableSize, 0, 0};
   for (uint32_t i = 0; i < length; i++) PutCode(&writer, sCodes[source[i]]);
   PutCode(&writer, sCodes[kEndSymbol]);
