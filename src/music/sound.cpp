@@ -115,25 +115,23 @@ void RenderChunk() {
   LockForMixing();
   MusicSlot &music = sMusic;
   uint32_t position = music.Position;
+  bool ends = false;
   if (music.Module && music.EndRequested) {
     music.EndRequested = 0;
-    if (!music.Ended) {
-      music.Ended = 1;
-      music.Playing = 0;
-      endProc = music.EndProc, endSync = music.EndSync, endMusic = music.Handle, endUser = music.EndUser;
-    }
+    ends = !music.Ended;
   }
-  if (sOutputRunning && music.Module && music.Playing) {
+  if (!ends && sOutputRunning && music.Module && music.Playing) {
     position = (uint32_t)openmpt_module_get_current_order(music.Module) & 0xFFFF;
     position |= (uint32_t)openmpt_module_get_current_row(music.Module) << 16;
     music.Position = position;
     music.Fresh = 0;
     rendered = (uint32_t)openmpt_module_read_interleaved_stereo(music.Module, (int32_t)sRate, kSoundChunkFrames, sChunk);
-    if (rendered < kSoundChunkFrames) {
-      music.Ended = 1;
-      music.Playing = 0;
-      endProc = music.EndProc, endSync = music.EndSync, endMusic = music.Handle, endUser = music.EndUser;
-    }
+    ends = rendered < kSoundChunkFrames;
+  }
+  if (ends) {
+    music.Ended = 1;
+    music.Playing = 0;
+    endProc = music.EndProc, endSync = music.EndSync, endMusic = music.Handle, endUser = music.EndUser;
   }
   sLock.unlock();
 
