@@ -164,6 +164,12 @@ const ChunkEntry *EntryAt(uint64_t frame) {
 
 int LevelOfPeak(int peak) { return std::min(128, (peak * 128 + 16384) >> 15); }
 
+// Musics and syncs draw from one count that skips 0 when it wraps (main thread).
+uint32_t NewHandle() {
+  if (!++sNextHandle) ++sNextHandle;
+  return sNextHandle;
+}
+
 // The music of `handle` is the loaded one (main thread).
 bool IsLoaded(uint32_t handle) { return sInitialised && handle && handle == sLoadedHandle; }
 
@@ -278,8 +284,7 @@ uint32_t SoundLoadMusicMemory(const void *data, size_t size, uint32_t flags) {
   openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH,
                                   (flags & SOUND_MUSIC_RAMP) ? -1 : 0);
 
-  uint32_t handle = ++sNextHandle;
-  if (!handle) handle = ++sNextHandle;
+  uint32_t handle = NewHandle();
   DestroyModule(SwapMusic(module, handle));
   return handle;
 }
@@ -292,8 +297,7 @@ int SoundFreeMusic(uint32_t music) {
 
 uint32_t SoundSetEndSync(uint32_t music, SOUND_SYNC_PROC proc, uint32_t user) {
   if (!IsLoaded(music) || !proc) return 0;
-  uint32_t sync = ++sNextHandle;
-  if (!sync) sync = ++sNextHandle;
+  uint32_t sync = NewHandle();
   std::lock_guard<std::mutex> guard(sLock);
   sMusic.EndProc = proc;
   sMusic.EndSync = sync;
