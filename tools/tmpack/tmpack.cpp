@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -208,16 +207,6 @@ struct SourceFile {
   fs::path path;
 };
 
-// The name matching of the reader, as a key: two names with the same key would shadow each other.
-std::string MatchKey(const std::string &name) {
-  std::string key = name;
-  for (char &c : key) {
-    if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
-    if (c == '\\') c = '/';
-  }
-  return key;
-}
-
 bool CollectPath(const std::string &argument, const fs::path &archive, std::vector<SourceFile> *files) {
   std::error_code error;
   fs::path given(argument);
@@ -334,15 +323,18 @@ int Create(const char *archivePath, int argc, char **argv) {
     return 1;
   }
   std::sort(files.begin(), files.end(), [](const SourceFile &a, const SourceFile &b) { return a.name < b.name; });
-  std::set<std::string> keys;
-  for (const SourceFile &file : files) {
-    if (file.name.size() >= kResourceNameSize) {
-      fprintf(stderr, "tmpack: %s: entry name longer than %u bytes\n", file.name.c_str(), kResourceNameSize - 1);
+  for (auto file = files.begin(); file != files.end(); ++file) {
+    if (file->name.size() >= kResourceNameSize) {
+      fprintf(stderr, "tmpack: %s: entry name longer than %u bytes\n", file->name.c_str(), kResourceNameSize - 1);
       return 1;
     }
-    if (!keys.insert(MatchKey(file.name)).second) {
+    // Matched as the reader matches them, so that no entry is shadowed by an earlier one.
+    auto sameName = [&](const SourceFile &earlier) {
+      return ResourceNamesMatch(file->name.c_str(), earlier.name.c_str());
+    };
+    if (std::any_of(files.begin(), file, sameName)) {
       fprintf(stderr, "tmpack: %s: a second entry of that name (case and slashes do not count); the program "
-                      "would only ever read the first\n", file.name.c_str());
+                      "would only ever read the first\n", file->name.c_str());
       return 1;
     }
   }
