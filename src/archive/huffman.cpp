@@ -299,23 +299,25 @@ void PutCode(BIT_WRITER *writer, const HUFF_CODE &code) {
   }
 }
 
-}  // namespace
-
-uint64_t HuffEncodedSize(const unsigned char *source, uint32_t length) {
-  uint32_t counts[256];
+// Leaves the codes for these bytes in sCodes and their counts in `counts`; returns the block's size.
+uint64_t PlanBlock(const unsigned char *source, uint32_t length, uint32_t counts[256]) {
   CountBytes(source, length, counts);
   BuildTree(&sTree, counts);
   BuildCodes(&sTree);
   return kHuffCountTableSize + (StreamBits(counts) + 7) / 8;
 }
 
+}  // namespace
+
+uint64_t HuffEncodedSize(const unsigned char *source, uint32_t length) {
+  uint32_t counts[256];
+  return PlanBlock(source, length, counts);
+}
+
 uint32_t HuffEncode(const unsigned char *source, uint32_t length, unsigned char *destination,
                     uint32_t destinationSize) {
   uint32_t counts[256];
-  CountBytes(source, length, counts);
-  BuildTree(&sTree, counts);
-  BuildCodes(&sTree);
-  uint64_t size = kHuffCountTableSize + (StreamBits(counts) + 7) / 8;
+  uint64_t size = PlanBlock(source, length, counts);
   if (size > destinationSize) return 0;
 
   for (int s = 0; s < 256; s++) WriteLE32(destination + 4 * s, counts[s]);
