@@ -7,6 +7,7 @@
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <png.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -283,5 +284,6 @@ bool WriteGif(const std::string &path, int width, int height, const std::vector<
   GifFreeMapObject(map);
   if (EGifCloseFile(gif, &error) != GIF_OK) ok = false;
   if (!ok) fprintf(stderr, "artgen: GIF encoding of %s failed\n", path.c_str());
-  return ok;
+  // giflib creates its files readable by the owner only; the disk's files are ordinary ones.
+  return ok && chmod(path.c_str(), 0644) == 0;
 }

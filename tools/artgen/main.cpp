@@ -81,8 +81,7 @@ bool WritePicture(const Picture &p, Canvas &c, const std::string &path) {
   if (EndsWith(p.name, ".png")) return WritePng(path, c);
   const std::vector<uint8_t> palette = p.palette();
   const std::vector<uint8_t> indices = ToIndices(c, palette);
-  // giflib creates its files readable by the owner only; the disk's files are ordinary ones.
-  return WriteGif(path, c.Width(), c.Height(), indices, palette) && chmod(path.c_str(), 0644) == 0;
+  return WriteGif(path, c.Width(), c.Height(), indices, palette);
 }
 
 // One thumbnail on the contact sheet, scaled to w x h, with its name underneath.
