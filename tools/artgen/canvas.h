@@ -54,6 +54,7 @@ double TileNoise(double x, double y, int periodX, int periodY, uint32_t seed);
 // Fractal sum of TileNoise; the periods double with each octave so the sum still tiles.
 double TileFbm(double x, double y, int periodX, int periodY, int octaves, uint32_t seed);
 
+constexpr double kPi = 3.14159265358979323846;
 double Clamp01(double v);
 double Mix(double a, double b, double t);
 double SmoothStep(double e0, double e1, double v);

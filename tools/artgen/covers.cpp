@@ -7,7 +7,6 @@
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
 const double kW = 1024.0 * 4.0 / 3.0;
 const double kH = 1024.0;
 

@@ -9,7 +9,6 @@
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
 const double kLetterScale = 0.75;
 
 struct Rgb {

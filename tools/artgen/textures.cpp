@@ -5,8 +5,6 @@
 
 #include "artgen.h"
 
-static const double kPi = 3.14159265358979323846;
-
 // ---------------------------------------------------------------------------------------------------------
 // [SECTION] Texture font: 16 x 16 cells of 16 x 16 texels, code c at column c % 16, row c / 16
 
