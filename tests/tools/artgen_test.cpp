@@ -266,9 +266,7 @@ TEST(ArtgenBuild, TwoBuildsGiveIdenticalBytes) {
     EXPECT_EQ(one, ReadWholeFile(temp.path() + "/two/" + m.name));
     EXPECT_EQ(one, ReadWholeFile(kDiskDir + "/" + m.name));
   }
-#ifdef TUNEMILL_HAS_COMPOSE
   ASSERT_EQ(RunTool(kBinaryDir + "/compose " + temp.path() + "/one"), 0);
-#endif
   ASSERT_EQ(RunTool(kBinaryDir + "/tmpack create " + temp.path() + "/again.dat --auto " + temp.path() + "/one"), 0);
   EXPECT_TRUE(ReadWholeFile(temp.path() + "/again.dat") == ReadWholeFile(kArchive));
 }
