@@ -1,1 +1,0 @@
-tunemill_fuzzer(archive tunemill_archive)

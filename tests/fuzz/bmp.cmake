@@ -1,1 +1,0 @@
-tunemill_fuzzer(bmp tunemill_graphics)

@@ -1,1 +1,0 @@
-tunemill_fuzzer(gif tunemill_graphics)

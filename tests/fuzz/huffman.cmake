@@ -1,1 +1,0 @@
-tunemill_fuzzer(huffman tunemill_archive)

@@ -1,1 +1,0 @@
-tunemill_fuzzer(jpeg tunemill_graphics)

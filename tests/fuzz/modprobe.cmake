@@ -1,1 +1,0 @@
-tunemill_fuzzer(modprobe tunemill_music)

@@ -1,1 +1,0 @@
-tunemill_fuzzer(png tunemill_graphics)
