@@ -2,6 +2,8 @@
 // load options and counted per reference. PNG, GIF, JPEG and BMP files are told apart by the extension.
 #include <GL/glu.h>
 
+#include <strings.h>
+
 #include <cstring>
 
 #include "archive/archive.h"
@@ -26,22 +28,6 @@ unsigned char PngAlphaCallback(unsigned char red, unsigned char green, unsigned 
 }
 
 namespace {
-
-// ASCII case is ignored in file names and extensions; nothing else is normalised.
-inline char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
-
-bool NamesEqual(const char *a, const char *b) {
-  for (; *a && *b; a++, b++)
-    if (AsciiUpper(*a) != AsciiUpper(*b)) return false;
-  return *a == *b;
-}
-
-// Only the first four characters count, so ".pngx" is a PNG and ".jpeg" none of the four.
-bool ExtensionIs(const char *extension, const char *four) {
-  for (int i = 0; i < 4; i++)
-    if (AsciiUpper(extension[i]) != AsciiUpper(four[i])) return false;
-  return true;
-}
 
 // trunc(alpha x 255), kept to a byte when the factor strays outside [0, 1].
 unsigned char ConstantAlpha(float alpha) {
@@ -114,7 +100,7 @@ void BindNewTexture(c_GLDRIVER &driver, uint32_t bind, int32_t mipmap, int32_t w
 }
 
 int LoadPngTexture(c_GLDRIVER &driver, uint32_t bind, const char *fileName, int32_t alphaMode, int32_t mipmap,
-                               int32_t wrap, float alpha) {
+                   int32_t wrap, float alpha) {
   BindNewTexture(driver, bind, mipmap, wrap);
   PngAlphaByte = ConstantAlpha(alpha);
   PngAlphaMode = alphaMode == ALPHA_CONSTANT ? 0 : alphaMode == ALPHA_LUMINANCE ? 2 : 1;
@@ -135,7 +121,7 @@ int LoadPngTexture(c_GLDRIVER &driver, uint32_t bind, const char *fileName, int3
 }
 
 int LoadGifTexture(c_GLDRIVER &driver, uint32_t bind, const char *fileName, int32_t alphaMode, int32_t mipmap,
-                               int32_t wrap, float alpha) {
+                   int32_t wrap, float alpha) {
   char *path = ExtractFile(fileName);
   IMAGE image;
   unsigned char palette[768];
@@ -167,7 +153,7 @@ int LoadGifTexture(c_GLDRIVER &driver, uint32_t bind, const char *fileName, int3
 }
 
 int LoadTrueColorTexture(c_GLDRIVER &driver, uint32_t bind, const char *fileName, int (*load)(const char *, IMAGE *),
-                                     int32_t alphaMode, int32_t mipmap, int32_t wrap, float alpha) {
+                         int32_t alphaMode, int32_t mipmap, int32_t wrap, float alpha) {
   IMAGE image;
   if (!load(fileName, &image)) return 0;
   RescaleIfRefused(fileName, &image, 4);
@@ -196,7 +182,7 @@ int LoadTrueColorTexture(c_GLDRIVER &driver, uint32_t bind, const char *fileName
 uint32_t c_GLDRIVER::LoadTexture(const char *fileName, int32_t alphaMode, int32_t mipmap, int32_t wrap, float alpha) {
   LogPrint("\n PROGRAM: -- Load texture: %s ", fileName);
   for (TEXTURE_ENTRY *entry = TextureList; entry; entry = entry->Next) {
-    if (NamesEqual(entry->FileName, fileName) && entry->AlphaMode == alphaMode && entry->Mipmap == mipmap &&
+    if (strcasecmp(entry->FileName, fileName) == 0 && entry->AlphaMode == alphaMode && entry->Mipmap == mipmap &&
         entry->Wrap == wrap && entry->Alpha == alpha) {
       entry->RefCount++;
       return entry->Bind;
@@ -216,13 +202,14 @@ uint32_t c_GLDRIVER::LoadTexture(const char *fileName, int32_t alphaMode, int32_
   SetPixelStorage();
 
   int ok = 0;
-  if (ExtensionIs(extension, ".png"))
+  // Only the first four characters count, so ".pngx" is a PNG and ".jpeg" none of the four.
+  if (strncasecmp(extension, ".png", 4) == 0)
     ok = LoadPngTexture(*this, bind, fileName, alphaMode, mipmap, wrap, alpha);
-  else if (ExtensionIs(extension, ".gif"))
+  else if (strncasecmp(extension, ".gif", 4) == 0)
     ok = LoadGifTexture(*this, bind, fileName, alphaMode, mipmap, wrap, alpha);
-  else if (ExtensionIs(extension, ".jpg"))
+  else if (strncasecmp(extension, ".jpg", 4) == 0)
     ok = LoadTrueColorTexture(*this, bind, fileName, LoadJPEG, alphaMode, mipmap, wrap, alpha);
-  else if (ExtensionIs(extension, ".bmp"))
+  else if (strncasecmp(extension, ".bmp", 4) == 0)
     ok = LoadTrueColorTexture(*this, bind, fileName, LoadBMP, alphaMode, mipmap, wrap, alpha);
   if (!ok) {
     glDeleteTextures(1, &bind);
