@@ -25,7 +25,7 @@ std::vector<int16_t> ToPcm(const std::vector<double> &x) {
   return out;
 }
 
-modwrite::Sample MakeSample(const char *name, std::vector<double> x, uint32_t rate) {
+modwrite::Sample MakeSample(const char *name, const std::vector<double> &x, uint32_t rate) {
   modwrite::Sample s;
   s.name = name;
   s.data = ToPcm(x);
