@@ -37,8 +37,8 @@ std::vector<std::string> CrLfLines(const std::string &text) {
 
 unsigned U16(const std::string &b, size_t at) { return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8; }
 unsigned U32(const std::string &b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
-bool EndsWith(const std::string &s, const char *tail) {
-  return s.size() > 3 && s.compare(s.size() - 3, 3, tail) == 0;
+bool EndsWith(const std::string &s, const std::string &tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // One run of the tool for the whole suite, in a folder that is the working directory meanwhile.
