@@ -593,7 +593,6 @@ static const struct {
   const char *Extension;
 } kExtensionFunctions[] = {
     {"glActiveTextureARB", "GL_ARB_multitexture"},
-    {"glClientActiveTextureARB", "GL_ARB_multitexture"},
     {"glMultiTexCoord2fARB", "GL_ARB_multitexture"},
     {"glLockArraysEXT", "GL_EXT_compiled_vertex_array"},
     {"glUnlockArraysEXT", "GL_EXT_compiled_vertex_array"},
