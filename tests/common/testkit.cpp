@@ -4,11 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -77,3 +79,12 @@ void WriteWholeFile(const std::string &path, const std::string &bytes) {
 }
 
 bool FileExists(const std::string &path) { return fs::exists(fs::symlink_status(path)); }
+
+bool WaitFor(const std::function<bool()> &condition, double seconds, double pollSeconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::duration<double>(pollSeconds));
+  }
+  return true;
+}

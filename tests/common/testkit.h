@@ -31,6 +31,9 @@ class ScopedTempDir {
   std::string previous_;
 };
 
+// Polls `condition` every `pollSeconds` until it holds (true) or `seconds` have passed (false).
+bool WaitFor(const std::function<bool()> &condition, double seconds = 3, double pollSeconds = 0.002);
+
 std::string ReadWholeFile(const std::string &path);
 void WriteWholeFile(const std::string &path, const std::string &bytes);
 bool FileExists(const std::string &path);

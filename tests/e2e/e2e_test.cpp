@@ -50,20 +50,11 @@ std::string FindWindow(const std::string &title, double seconds) {
   return "";
 }
 
-bool WaitFor(const std::function<bool()> &condition, double seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(100ms);
-  }
-  return true;
-}
-
 // The setup dialog once it is on the screen and reading input.
 std::string WaitForDialog() {
   std::string id = FindWindow("Tunemill - setup", 60);
   if (id.empty()) return id;
-  WaitFor([&] { return Shell("xwininfo -id " + id).find("IsViewable") != std::string::npos; }, 30);
+  WaitFor([&] { return Shell("xwininfo -id " + id).find("IsViewable") != std::string::npos; }, 30, 0.1);
   std::this_thread::sleep_for(1s);
   return id;
 }
@@ -118,7 +109,7 @@ class Program {
   // The exit code, or -1 when the program is still running after `seconds` or died of a signal.
   int Wait(double seconds) {
     int status = 0;
-    bool done = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds);
+    bool done = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds, 0.1);
     if (!done) return -1;
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -167,7 +158,7 @@ TEST_F(EndToEnd, ReturnPlaysTheMusicAndSigtermShutsDownInOrder) {
   if (getenv("TUNEMILL_E2E_SHOTS")) Shell(std::string("import -window root ") + getenv("TUNEMILL_E2E_SHOTS") + "/dialog.png");
   Keys(dialog, "Return");
 
-  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 60)) << Log();
+  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 60, 0.1)) << Log();
   // Frames and music run for a while.
   std::this_thread::sleep_for(2s);
   program.Signal(SIGTERM);
@@ -227,14 +218,14 @@ TEST_F(EndToEnd, WindowedModeIsDraggedAndClampedToTheDesktop) {
   ClickDialog(dialog, 5 + 20, 115 + 5);   // "Do not force video mode"
   if (getenv("TUNEMILL_E2E_SHOTS")) Shell(std::string("import -window root ") + getenv("TUNEMILL_E2E_SHOTS") + "/windowed.png");
   Keys(dialog, "Return");
-  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 60)) << Log();
+  ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 60, 0.1)) << Log();
 
   std::string window;
   ASSERT_TRUE(WaitFor([&] {
     window = FindWindow("Tunemill", 1);
     Geometry g = WindowGeometry(window);
     return g.width == 640 && g.height == 480;
-  }, 30));
+  }, 30, 0.1));
   Geometry g = WindowGeometry(window);
   EXPECT_EQ(g.x, 0);
   EXPECT_EQ(g.y, 0);

@@ -25,15 +25,6 @@ namespace {
 uint32_t Order(uint32_t position) { return position & 0xFFFF; }
 uint32_t Row(uint32_t position) { return position >> 16; }
 
-bool WaitFor(const std::function<bool()> &condition, int milliseconds = 3000) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
-
 void ExpectAllQueriesZero() {
   int16_t data[64] = {5};
   EXPECT_EQ(MusicGetData(data, sizeof data), 0);
