@@ -52,6 +52,19 @@ ChildResult RunChild(const std::function<void()> &body) {
   return result;
 }
 
+void ExpectFatal(const std::function<void()> &body, const std::string &file, const std::string &message,
+                 int line, const std::string &what) {
+  const ChildResult child = RunChild(body);
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << what << ": exit " << child.exitCode << ", signal " << child.signal;
+  EXPECT_EQ(child.err, "ERROR: " + message + "\n") << what;
+  const std::string at = "\n PROGRAM: -- ERROR: at " + file + " " + (line >= 0 ? std::to_string(line) + " : " : "");
+  const size_t found = child.out.find(at);
+  EXPECT_NE(found, std::string::npos) << what << ": " << child.out;
+  if (found != std::string::npos) {
+    EXPECT_NE(child.out.find(" : " + message + " ", found), std::string::npos) << what << ": " << child.out;
+  }
+}
+
 ScopedTempDir::ScopedTempDir() {
   previous_ = fs::current_path().string();
   std::string pattern = (fs::temp_directory_path() / "tunemill-test-XXXXXX").string();

@@ -13,111 +13,13 @@
 #include <thread>
 
 #include "modwrite/modwrite.h"
+#include "program.h"
 #include "testkit.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string BinaryDir() { return getenv("TUNEMILL_BINARY_DIR") ? getenv("TUNEMILL_BINARY_DIR") : "."; }
-
-std::string Shell(const std::string &command) {
-  std::string out;
-  FILE *pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
-// The id of the first top-level window whose title is exactly `title`, or "" after `seconds`. Read from
-// xwininfo, since xdotool's name search skips titles stored as UTF-8 (SDL's message box).
-std::string FindWindow(const std::string &title, double seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  do {
-    std::string out = Shell("xwininfo -root -children 2>/dev/null");
-    std::string quoted = " \"" + title + "\": ";
-    size_t at = out.find(quoted);
-    if (at != std::string::npos) {
-      size_t begin = out.rfind("0x", at);
-      return std::to_string(std::stoul(out.substr(begin, at - begin), nullptr, 16));
-    }
-    std::this_thread::sleep_for(100ms);
-  } while (std::chrono::steady_clock::now() < end);
-  return "";
-}
-
-// The setup dialog once it is on the screen and reading input.
-std::string WaitForDialog() {
-  std::string id = FindWindow("Tunemill - setup", 60);
-  if (id.empty()) return id;
-  WaitFor([&] { return Shell("xwininfo -id " + id).find("IsViewable") != std::string::npos; }, 30, 0.1);
-  std::this_thread::sleep_for(1s);
-  return id;
-}
-
-struct Geometry {
-  int x = -1, y = -1, width = -1, height = -1;
-};
-
-Geometry WindowGeometry(const std::string &id) {
-  Geometry g;
-  std::string out = Shell("xdotool getwindowgeometry --shell " + id);
-  sscanf(out.c_str(), "WINDOW=%*d\nX=%d\nY=%d\nWIDTH=%d\nHEIGHT=%d", &g.x, &g.y, &g.width, &g.height);
-  return g;
-}
-
-// Types keys into a window after giving it the focus (there is no window manager to do it).
-void Keys(const std::string &id, const std::string &keys) {
-  Shell("xdotool windowfocus --sync " + id + " 2>/dev/null; xdotool key --delay 80 " + keys);
-}
-
-// Clicks at dialog units (x, y) of the setup dialog, whose client area is 202 x 143 units.
-void ClickDialog(const std::string &id, double x, double y) {
-  Geometry g = WindowGeometry(id);
-  int px = g.x + (int)(x * g.width / 202.0), py = g.y + (int)(y * g.height / 143.0);
-  Shell("xdotool mousemove --sync " + std::to_string(px) + " " + std::to_string(py) + " click 1");
-  std::this_thread::sleep_for(150ms);
-}
-
-class Program {
- public:
-  ~Program() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  // Starts build/tunemill in the working directory, recording its sound in "audio.raw".
-  void Start(bool display = true) {
-    std::string binary = BinaryDir() + "/tunemill";
-    pid_ = fork();
-    if (pid_ == 0) {
-      if (!display) unsetenv("DISPLAY");
-      freopen("stdout.txt", "w", stdout);
-      freopen("stderr.txt", "w", stderr);
-      setenv("SDL_AUDIODRIVER", "disk", 1);
-      setenv("SDL_DISKAUDIOFILE", "audio.raw", 1);
-      execl(binary.c_str(), binary.c_str(), (char *)nullptr);
-      _exit(127);
-    }
-  }
-  void Signal(int sig) { kill(pid_, sig); }
-  // The exit code, or -1 when the program is still running after `seconds` or died of a signal.
-  int Wait(double seconds) {
-    int status = 0;
-    bool done = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds, 0.1);
-    if (!done) return -1;
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -155,7 +57,7 @@ TEST_F(EndToEnd, ReturnPlaysTheMusicAndSigtermShutsDownInOrder) {
   program.Start();
   std::string dialog = WaitForDialog();
   ASSERT_FALSE(dialog.empty()) << "no setup dialog";
-  if (getenv("TUNEMILL_E2E_SHOTS")) Shell(std::string("import -window root ") + getenv("TUNEMILL_E2E_SHOTS") + "/dialog.png");
+  if (getenv("TUNEMILL_E2E_SHOTS")) Screenshot(std::string(getenv("TUNEMILL_E2E_SHOTS")) + "/dialog.png");
   Keys(dialog, "Return");
 
   ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 60, 0.1)) << Log();
@@ -201,7 +103,7 @@ TEST_F(EndToEnd, EscapeInTheDialogEndsWithoutADriver) {
   program.Start();
   std::string dialog = WaitForDialog();
   ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt")
-                               << Shell("xwininfo -root -children");
+                               << RunCommand("xwininfo -root -children").out;
   Keys(dialog, "Escape");
   EXPECT_EQ(program.Wait(60), 0);
   EXPECT_FALSE(LogHas("pixelformatdesctiptor"));
@@ -213,31 +115,31 @@ TEST_F(EndToEnd, WindowedModeIsDraggedAndClampedToTheDesktop) {
   program.Start();
   std::string dialog = WaitForDialog();
   ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt")
-                               << Shell("xwininfo -root -children");
+                               << RunCommand("xwininfo -root -children").out;
   ClickDialog(dialog, 80 + 22, 30 + 5);   // "640x480"
   ClickDialog(dialog, 5 + 20, 115 + 5);   // "Do not force video mode"
-  if (getenv("TUNEMILL_E2E_SHOTS")) Shell(std::string("import -window root ") + getenv("TUNEMILL_E2E_SHOTS") + "/windowed.png");
+  if (getenv("TUNEMILL_E2E_SHOTS")) Screenshot(std::string(getenv("TUNEMILL_E2E_SHOTS")) + "/windowed.png");
   Keys(dialog, "Return");
   ASSERT_TRUE(WaitFor([&] { return LogHas("HARDWARE EXTENSIONS"); }, 60, 0.1)) << Log();
 
   std::string window;
   ASSERT_TRUE(WaitFor([&] {
     window = FindWindow("Tunemill", 1);
-    Geometry g = WindowGeometry(window);
+    WINDOW_GEOMETRY g = WindowGeometry(window);
     return g.width == 640 && g.height == 480;
   }, 30, 0.1));
-  Geometry g = WindowGeometry(window);
+  WINDOW_GEOMETRY g = WindowGeometry(window);
   EXPECT_EQ(g.x, 0);
   EXPECT_EQ(g.y, 0);
 
   auto drag = [&](int fromX, int fromY, int toX, int toY) {
-    Shell("xdotool mousemove --sync " + std::to_string(fromX) + " " + std::to_string(fromY) + " mousedown 3");
+    RunCommand("xdotool mousemove --sync " + std::to_string(fromX) + " " + std::to_string(fromY) + " mousedown 3");
     for (int step = 1; step <= 8; step++) {
       int x = fromX + (toX - fromX) * step / 8, y = fromY + (toY - fromY) * step / 8;
-      Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
+      RunCommand("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
       std::this_thread::sleep_for(50ms);
     }
-    Shell("xdotool mouseup 3");
+    RunCommand("xdotool mouseup 3");
     std::this_thread::sleep_for(300ms);
   };
   // Far to the right and above the top: the right edge stops at 1024, the top at 0.
@@ -264,7 +166,7 @@ TEST_F(EndToEnd, ForcedModeTheDisplayLacksEndsWithTheDriversMessage) {
   program.Start();
   std::string dialog = WaitForDialog();
   ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt")
-                               << Shell("xwininfo -root -children");
+                               << RunCommand("xwininfo -root -children").out;
   ClickDialog(dialog, 80 + 22, 15 + 5);  // "320x240", forced: Xvfb offers only its one mode
   Keys(dialog, "Return");
   DismissErrorBox();
@@ -283,7 +185,7 @@ TEST_F(EndToEnd, FatalErrorAfterStartBlocksUntilTheBoxIsDismissed) {
   program.Start();
   std::string dialog = WaitForDialog();
   ASSERT_FALSE(dialog.empty()) << ReadWholeFile("stdout.txt") << ReadWholeFile("stderr.txt")
-                               << Shell("xwininfo -root -children");
+                               << RunCommand("xwininfo -root -children").out;
   Keys(dialog, "Return");
   ASSERT_FALSE(FindWindow("ERROR", 60).empty());
   // Still waiting for the listener.

@@ -114,15 +114,6 @@ TEST(MxTorusKnot, NormalsAreUnitAndPointOutOfTheTube) {
   knot.Release();
 }
 
-void ExpectFatal(const std::function<void()> &body, const std::string &message, const std::string &what) {
-  const ChildResult child = RunChild(body);
-  EXPECT_TRUE(child.exited) << what;
-  EXPECT_EQ(child.exitCode, 0) << what;
-  EXPECT_EQ(child.err, "ERROR: " + message + "\n") << what;
-  EXPECT_NE(child.out.find("\n PROGRAM: -- ERROR: at mx_knot "), std::string::npos) << what;
-  EXPECT_NE(child.out.find(" : " + message + " "), std::string::npos) << what;
-}
-
 TEST(MxTorusKnot, OutOfRangeParametersAndDrawingFirstEndTheProgram) {
   MX_TORUS_KNOT knot;
   knot.CurveRadius = 0;  // accepted
@@ -143,8 +134,8 @@ TEST(MxTorusKnot, OutOfRangeParametersAndDrawingFirstEndTheProgram) {
           bad.TubeRadius = c[3];
           bad.Generate();
         },
-        "MX_TORUS_KNOT:: Invalid paras range !", "case " + std::to_string(&c - cases));
-  ExpectFatal([] { MX_TORUS_KNOT().Draw(); }, "MX_TORUS_KNOT::Generate first !", "draw first");
+        "mx_knot", "MX_TORUS_KNOT:: Invalid paras range !", -1, "case " + std::to_string(&c - cases));
+  ExpectFatal([] { MX_TORUS_KNOT().Draw(); }, "mx_knot", "MX_TORUS_KNOT::Generate first !");
   EXPECT_NE(ReadWholeFile("program.log").find("ERROR: at mx_knot "), std::string::npos);
 }
 

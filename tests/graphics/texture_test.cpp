@@ -12,7 +12,7 @@
 #include "archive/archive.h"
 #include "graphics/decoders.h"
 #include "graphics/gldriver.h"
-#include "driver_suite.h"
+#include "gltestkit.h"
 #include "picture_writers.h"
 #include "platform/platform.h"
 #include "shell/shell.h"

@@ -11,7 +11,7 @@
 #include "geometry/vecmath.h"
 #include "graphics/gldriver.h"
 #include "material/material.h"
-#include "driver_suite.h"
+#include "gltestkit.h"
 #include "picture_writers.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
