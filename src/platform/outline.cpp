@@ -72,7 +72,9 @@ PlatformFont *PlatformCreateFont(const char *faceName, int32_t weight) {
     const char *path = reinterpret_cast<const char *>(file);
     if (FT_Init_FreeType(&font->Library) == 0 && FT_New_Face(font->Library, path, index, &font->Face) == 0 &&
         FT_IS_SCALABLE(font->Face) && font->Face->units_per_EM > 0) {
-      font->Name = std::string(font->Face->family_name) + " " + font->Face->style_name + " (" + path + ")";
+      // FreeType leaves either name null when the face does not carry it.
+      const char *family = font->Face->family_name, *style = font->Face->style_name;
+      font->Name = std::string(family ? family : "?") + " " + (style ? style : "?") + " (" + path + ")";
     } else {
       PlatformDeleteFont(font);
       font = nullptr;
@@ -226,7 +228,8 @@ static void GLAPIENTRY TessCombine(GLdouble coords[3], void *[4], GLfloat[4], vo
 static void GLAPIENTRY TessEdgeFlag(GLboolean, void *) {}
 
 // The triangles that fill the contours by the outline's fill rule, each counter-clockwise seen from +z.
-static void Fill(GLUtesselator *tess, FILLER &filler, std::vector<std::vector<POINT3>> &contours, bool evenOdd) {
+static void Fill(GLUtesselator *tess, FILLER &filler, std::vector<std::vector<POINT3>> &contours,
+                 bool evenOdd) {
   filler.Triangles.clear();
   filler.Made.clear();
   gluTessProperty(tess, GLU_TESS_WINDING_RULE, evenOdd ? GLU_TESS_WINDING_ODD : GLU_TESS_WINDING_NONZERO);
@@ -284,7 +287,8 @@ void PlatformUseFontOutlines(PlatformFont *font, uint32_t first, uint32_t count,
   FT_Face face = font->Face;
   FLATTENER flattener;
   flattener.Scale = 1.0 / face->units_per_EM;
-  flattener.Deviation = deviation;
+  // A deviation of 0 asks for the finest flattening there is: one design unit of the face.
+  flattener.Deviation = deviation > 0 ? deviation : flattener.Scale;
   FILLER filler;
   GLUtesselator *tess = gluNewTess();
   gluTessCallback(tess, GLU_TESS_VERTEX_DATA, reinterpret_cast<_GLUfuncptr>(TessVertex));

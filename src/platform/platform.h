@@ -287,10 +287,11 @@ PlatformFont *PlatformCreateFont(const char *faceName, int32_t weight);
 const char *PlatformFontName(const PlatformFont *font);
 // For each code c from first to first + count - 1, compiles display list listBase + c in the current
 // context and fills metrics[c - first]. Codes are the OEM character set: 0 to 127 as they are, 128 to 254
-// through code page 437; 255 has no glyph. A glyph is the outline flattened to `deviation` em units and
-// filled with the face's own fill rule (holes stay open) as a front face at z = 0 (normal +z) and a back
-// face at z = -extrusion (normal -z), joined by side walls with outward normals; its list ends with a
-// translation by its cell increment. A code the face has no glyph for keeps an empty list and zero metrics.
+// through code page 437; 255 has no glyph. A glyph is the outline flattened to `deviation` em units (0: one
+// design unit of the face) and filled with the face's own fill rule (holes stay open) as a front face at
+// z = 0 (normal +z) and a back face at z = -extrusion (normal -z), joined by side walls with outward
+// normals; its list ends with a translation by its cell increment. A code the face has no glyph for keeps
+// an empty list and zero metrics.
 void PlatformUseFontOutlines(PlatformFont *font, uint32_t first, uint32_t count, uint32_t listBase,
                              float deviation, float extrusion, GLYPHMETRICSFLOAT *metrics);
 // Null is ignored.
