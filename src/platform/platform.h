@@ -1,6 +1,7 @@
-// The platform layer: the only part of the program that includes SDL. Everything else calls these plain
-// functions, written in the terms the rest of the program uses (virtual-key codes, the mouse button-and-key
-// word, pixel-format records, display modes). Main thread only, unless a function says otherwise.
+// The platform layer: the only part of the program that includes SDL, FreeType, fontconfig and the GLU
+// tessellator. Everything else calls these plain functions, written in the terms the rest of the program
+// uses (virtual-key codes, the mouse button-and-key word, pixel-format records, display modes, glyph
+// metrics). Main thread only, unless a function says otherwise.
 #pragma once
 
 #include <cstdint>
