@@ -165,7 +165,7 @@ class Scenes : public ::testing::Test {
 };
 ScopedTempDir *Scenes::dir_ = nullptr;
 
-TEST_F(Scenes, EachDrawerPaintsOnlyWhereItsPartPutsItOverWhatTheFrameHolds) {
+TEST_F(Scenes, EachDrawerPaintsOnlyInItsRegionAndKeepsWhatTheFrameHolds) {
   const struct {
     const char *what;
     int frames;
