@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <cstdlib>
+
 #include "archive/archive.h"
 #include "director/metaball_scene.h"
 #include "director/modinfo.h"
@@ -48,6 +50,8 @@ bool OpenStage(int32_t width, int32_t height) {
   MateffInit();
   TorusKnotInit();
   ParseModInfos();
+  // Without a sound card (Xvfb machines) the music still plays, on SDL's dummy output.
+  if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
   MusicInit(ModInfos[0].ModFile);
   return true;
 }
