@@ -139,4 +139,19 @@ TEST(MxTorusKnot, OutOfRangeParametersAndDrawingFirstEndTheProgram) {
   EXPECT_NE(ReadWholeFile("program.log").find("ERROR: at mx_knot "), std::string::npos);
 }
 
+TEST(MxTorusKnot, ACurveOfRadiusZeroCollapsesOntoItsPointWithoutNaN) {
+  for (int type : {2, 1}) {
+    MX_TORUS_KNOT knot;
+    knot.CurveType = type;
+    knot.CurveRadius = 0;
+    knot.Generate();
+    for (uint32_t i = 0; i < knot.VertexCount; i++) {
+      const VECTOR3 &v = knot.Vertices[i], &n = knot.Normals[i];
+      ASSERT_TRUE(v.x == 0 && v.y == 0 && v.z == 0) << "type " << type << " vertex " << i;
+      ASSERT_TRUE(n.x == 0 && n.y == 0 && n.z == 0) << "type " << type << " normal " << i;
+    }
+    knot.Release();
+  }
+}
+
 }  // namespace
