@@ -1,20 +1,16 @@
-// ApplyLight in a real context (hidden window): what OpenGL holds afterwards.
-#include <SDL.h>
+// ApplyLight in a real context: what OpenGL holds afterwards.
 #include <gtest/gtest.h>
 
 #include "effects/tackle.h"
+#include "gltestkit.h"
 
 namespace {
 
-TEST(ApplyLight, SetsAndEnablesTheLightAndIgnoresNumbersPastSeven) {
-  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  SDL_Window *window = SDL_CreateWindow("lights", 0, 0, 32, 32, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  ASSERT_NE(window, nullptr) << SDL_GetError();
-  SDL_GLContext context = SDL_GL_CreateContext(window);
-  ASSERT_NE(context, nullptr) << SDL_GetError();
+class ApplyLightTest : public DriverSuite {};
+
+TEST_F(ApplyLightTest, SetsAndEnablesTheLightAndIgnoresNumbersPastSeven) {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-
   LIGHT light = {};
   light.directional = 1;
   light.position[2] = 1;
@@ -46,10 +42,6 @@ TEST(ApplyLight, SetsAndEnablesTheLightAndIgnoresNumbersPastSeven) {
   ApplyLight(&light, GL_LIGHT0 + 8);
   EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
   EXPECT_FALSE(glIsEnabled(GL_LIGHT1));
-
-  SDL_GL_DeleteContext(context);
-  SDL_DestroyWindow(window);
-  SDL_Quit();
 }
 
 }  // namespace
