@@ -82,22 +82,23 @@ TEST(VecMath, MatrixFromAnglesIsRzOfMinusATimesRxTimesRy) {
   MatrixFromAngles(0, 0, 0, m);
   const float identity[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   ExpectLinear(m, identity, 0, "zero angles");
-  VECTOR3 p;
-  MatrixFromAngles(0, kPi / 2, 0, m);
-  TransformPoint(m, {0, 1, 0}, p);
-  EXPECT_NEAR(p.x, 0, 1e-6f);
-  EXPECT_NEAR(p.y, 0, 1e-6f);
-  EXPECT_NEAR(p.z, 1, 1e-6f);
-  const float a = 0.3f, b = -1.1f, c = 2.0f;
-  const MATRIX34 rz = {{{cosf(-a), -sinf(-a), 0, 0}, {sinf(-a), cosf(-a), 0, 0}, {0, 0, 1, 0}}};
-  const MATRIX34 rx = {{{1, 0, 0, 0}, {0, cosf(b), -sinf(b), 0}, {0, sinf(b), cosf(b), 0}}};
-  const MATRIX34 ry = {{{cosf(c), 0, sinf(c), 0}, {0, 1, 0, 0}, {-sinf(c), 0, cosf(c), 0}}};
-  MATRIX34 product;
-  MatrixMultiply(rx, ry, product);
-  MatrixMultiply(rz, product, product);
-  MatrixFromAngles(a, b, c, m);
-  for (int r = 0; r < 3; r++)
-    for (int col = 0; col < 4; col++) EXPECT_NEAR(m.m[r][col], product.m[r][col], 1e-6f);
+  // Ry turns z towards x, Rx then turns y towards z, and Rz(-a) turns x towards -y.
+  const struct {
+    float a, b, c;
+    VECTOR3 from, to;
+  } turns[] = {{0, kPi / 2, 0, {0, 1, 0}, {0, 0, 1}},
+               {kPi / 2, 0, 0, {1, 0, 0}, {0, -1, 0}},
+               {0, 0, kPi / 2, {0, 0, 1}, {1, 0, 0}},
+               {kPi / 2, kPi / 2, kPi / 2, {0, 0, 1}, {0, -1, 0}},
+               {kPi / 2, kPi / 2, kPi / 2, {0, 1, 0}, {0, 0, 1}}};
+  for (const auto &t : turns) {
+    VECTOR3 p;
+    MatrixFromAngles(t.a, t.b, t.c, m);
+    TransformPoint(m, t.from, p);
+    EXPECT_NEAR(p.x, t.to.x, 1e-6f) << t.a << " " << t.b << " " << t.c;
+    EXPECT_NEAR(p.y, t.to.y, 1e-6f) << t.a << " " << t.b << " " << t.c;
+    EXPECT_NEAR(p.z, t.to.z, 1e-6f) << t.a << " " << t.b << " " << t.c;
+  }
 }
 
 }  // namespace
