@@ -5,11 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "music/sound.h"
@@ -264,15 +262,18 @@ TEST(EngineDevice, ASongPlaysThroughTheDiskDriverToItsEnd) {
   SoundSetEndSync(music, CountEnd, 0);
   SoundStart();
   SoundPlayMusic(music, 0);
+  // The queries run against the audio thread all the way to the end.
   int16_t data[128];
-  for (int i = 0; i < 20000 && !sEndCount; i++) {
-    SoundGetPosition(music);
-    SoundGetLevel(music);
-    SoundGetData(music, data, sizeof data);
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
-  }
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        SoundGetPosition(music);
+        SoundGetData(music, data, sizeof data);
+        SoundGetLevel(music);
+        return sEndCount > 0;
+      },
+      20, 0.0005));
   // Once the end has been heard, the output is silent and the position stays at the song's last row.
-  for (int i = 0; i < 3000 && SoundGetLevel(music); i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(WaitFor([&] { return SoundGetLevel(music) == 0; }));
   EXPECT_EQ(SoundGetLevel(music), 0u);
   EXPECT_EQ(SoundGetPosition(music), 3u | 31u << 16);
   SoundFree();
