@@ -284,6 +284,19 @@ static void HandleEvent(PlatformDialog *dialog, SDL_Window *native, const SDL_Ev
   ImGui_ImplSDL2_ProcessEvent(&event);
 }
 
+// SDL's own blocking wait wakes itself with a message to the dialog's window over a second display
+// connection; one still on its way when the window is destroyed comes back as an X error, which ends the
+// process the next time that connection is used (the next dialog). Polling between short sleeps never
+// sends one.
+static bool WaitForEvent(SDL_Event *event, Uint32 milliseconds) {
+  const Uint32 start = SDL_GetTicks();
+  while (!SDL_PollEvent(event)) {
+    if (SDL_GetTicks() - start >= milliseconds) return false;
+    SDL_Delay(5);
+  }
+  return true;
+}
+
 static void StyleDialog(float fontPixels) {
   ImGuiIO &io = ImGui::GetIO();
   io.IniFilename = nullptr;  // nothing is stored between runs
@@ -374,7 +387,7 @@ int32_t PlatformRunDialog(const PLATFORM_DIALOG_TEMPLATE *dialogTemplate, Platfo
     if (haveDeferred) {
       haveDeferred = false;
       HandleEvent(&dialog, native, deferred);
-    } else if (SDL_WaitEventTimeout(&event, 100)) {
+    } else if (WaitForEvent(&event, 100)) {
       // Sleeps while nothing happens; a tenth of a second keeps hover and caret blinking alive.
       keyWentDown = event.type == SDL_KEYDOWN;
       HandleEvent(&dialog, native, event);
