@@ -13,7 +13,7 @@
 
 using namespace std::chrono_literals;
 
-std::string BinaryDir() { return getenv("TUNEMILL_BINARY_DIR") ? getenv("TUNEMILL_BINARY_DIR") : "."; }
+std::string BinaryDir() { return getenv("TUNEMILL_BINARY_DIR") ? getenv("TUNEMILL_BINARY_DIR") : TUNEMILL_BINARY_DIR; }
 
 COMMAND_RESULT RunCommand(const std::string &command) {
   COMMAND_RESULT result;
