@@ -84,7 +84,7 @@ std::string ArchiveMember(const std::string &name, const std::string &data, uint
   std::string header;
   for (uint32_t word : {magic, (uint32_t)data.size(), unpackedSize, packed}) {
     for (int i = 0; i < 4; i++) header += (char)(word >> (8 * i));
-    if (header.size() == 4) header += name + std::string(256 - name.size(), '\0') + "R";
+    if (header.size() == 4) header += name + std::string(257 - name.size(), '\0');
   }
   return header + data;
 }

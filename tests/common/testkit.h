@@ -44,7 +44,7 @@ class ScopedTempDir {
 bool WaitFor(const std::function<bool()> &condition, double seconds = 3, double pollSeconds = 0.002);
 
 // An archive member laid out byte by byte as the format has it, independently of the library's writer: the
-// 273-byte header (magic, name in 256 bytes, a byte nobody reads, stored, unpacked and packed sizes), then
+// 273-byte header (magic, name in 256 bytes, a reserved 0, stored, unpacked and packed sizes), then
 // `data`. StoredMember is a member kept as it is.
 std::string ArchiveMember(const std::string &name, const std::string &data, uint32_t unpackedSize = 0,
                           uint32_t packed = 0, uint32_t magic = 0x666);
