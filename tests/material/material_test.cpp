@@ -43,7 +43,9 @@ GLuint Unit(GLenum unit) {
 void ExpectCombine(GLenum name, GLenum expected) {
   GLfloat value = 0;
   glGetTexEnvfv(GL_TEXTURE_ENV, name, &value);
-  if (GlDriver->HasEnvCombine) EXPECT_EQ((GLenum)value, expected) << name;
+  if (GlDriver->HasEnvCombine) {
+    EXPECT_EQ((GLenum)value, expected) << name;
+  }
 }
 
 // A textured material of alpha 1 on `base`; with `envi` (empty: the base's file) an environment texture too.
