@@ -75,90 +75,70 @@ TEST_F(MainWindow, CoversThePrimaryScreenAndMoves) {
   EXPECT_TRUE(Settle([&] { return WindowRect() == Rect{100, 50, 640, 480}; })) << WindowRect()[0];
 }
 
-// The mouse word: 1 left, 2 right, 4 Shift, 8 Ctrl, 16 middle, as held after the event; keys are
-// translated (their codes are the platform tests' without a display).
-TEST_F(MainWindow, MouseAndKeyMessagesInTheDirectorsTerms) {
+// The mouse word: 1 left, 2 right, 4 Shift, 8 Ctrl, 16 middle, as held after the event; keys come
+// translated (their codes are the platform tests' without a display); closing, quitting and SIGTERM are the
+// window's destruction, focus its activation.
+TEST_F(MainWindow, EventsBecomeMessagesInTheDirectorsTerms) {
   const struct {
     Uint32 type;
     Uint8 button;
     int mod;
     int32_t kind, buttons;
-  } presses[] = {
+  } events[] = {
       {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, KMOD_NONE, PM_LBUTTONDOWN, 1},
-      {SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, KMOD_NONE, PM_LBUTTONUP, 0},
-      {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, KMOD_NONE, PM_RBUTTONDOWN, 2},
-      {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, KMOD_NONE, PM_MBUTTONDOWN, 2 | 16},
+      {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, KMOD_NONE, PM_RBUTTONDOWN, 1 | 2},
+      {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, KMOD_LSHIFT | KMOD_RCTRL, PM_MBUTTONDOWN, 1 | 2 | 4 | 8 | 16},
+      {SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, KMOD_NONE, PM_LBUTTONUP, 2 | 16},
       {SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, KMOD_NONE, PM_MBUTTONUP, 2},
       {SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, KMOD_NONE, PM_RBUTTONUP, 0},
-      // Shift and Ctrl join the word as the keyboard holds them.
-      {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, KMOD_LSHIFT | KMOD_RCTRL, PM_LBUTTONDOWN, 1 | 4 | 8},
-      {SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, KMOD_NONE, PM_LBUTTONUP, 0},
-      {SDL_MOUSEMOTION, 0, KMOD_NONE, PM_MOUSEMOVE, 2},
-      {SDL_KEYDOWN, 0, KMOD_NONE, PM_KEYDOWN, 0},
-      {SDL_KEYUP, 0, KMOD_NONE, PM_KEYUP, 0},
+      {SDL_MOUSEMOTION, 0, KMOD_NONE, PM_MOUSEMOVE, 2},  // the motion's own button state
+      {SDL_KEYDOWN, 0, KMOD_NONE, PM_KEYDOWN, 'F'},
+      {SDL_KEYUP, 0, KMOD_NONE, PM_KEYUP, 'F'},
+      {SDL_WINDOWEVENT, SDL_WINDOWEVENT_FOCUS_LOST, KMOD_NONE, PM_ACTIVATE, PM_INACTIVE},
+      {SDL_WINDOWEVENT, SDL_WINDOWEVENT_FOCUS_GAINED, KMOD_NONE, PM_ACTIVATE, PM_ACTIVE},
+      {SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE, KMOD_NONE, PM_DESTROY, 0},
+      {SDL_QUIT, 0, KMOD_NONE, PM_DESTROY, 0},
   };
   int32_t at = 10;
-  for (const auto &p : presses) {
-    SDL_SetModState(static_cast<SDL_Keymod>(p.mod));
+  for (const auto &e : events) {
+    SDL_SetModState(static_cast<SDL_Keymod>(e.mod));
     SDL_Event event = {};
-    event.type = p.type;
-    if (p.type == SDL_MOUSEMOTION) {
-      event.motion.state = SDL_BUTTON_RMASK, event.motion.x = at, event.motion.y = at + 1;
-    } else if (p.type == SDL_KEYDOWN || p.type == SDL_KEYUP) {
-      event.key.keysym.sym = SDLK_f;
-    } else {
-      event.button.button = p.button, event.button.x = at, event.button.y = at + 1;
-      event.button.state = p.type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-    }
-    Push(event);
+    event.type = e.type;
+    event.button.button = e.button, event.button.x = at, event.button.y = at + 1;
+    if (e.type == SDL_WINDOWEVENT) event.window.event = e.button;
+    if (e.type == SDL_MOUSEMOTION) event.motion.state = SDL_BUTTON_RMASK, event.motion.x = at, event.motion.y = at + 1;
+    if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) event.key.keysym.sym = SDLK_f;
+    e.type == SDL_QUIT ? (void)SDL_PushEvent(&event) : Push(event);
     const PLATFORM_MESSAGE m = Next();
-    if (p.kind == PM_KEYDOWN || p.kind == PM_KEYUP) {
-      EXPECT_EQ((Rect{m.Kind, m.Key, 0, 0}), (Rect{p.kind, 'F', 0, 0}));
-    } else {
-      EXPECT_EQ((Rect{m.Kind, int32_t(m.Buttons), m.X, m.Y}), (Rect{p.kind, p.buttons, at, at + 1}));
-    }
+    const bool mouse = e.type >= SDL_MOUSEMOTION && e.type <= SDL_MOUSEBUTTONUP;
+    const int32_t value = e.kind == PM_ACTIVATE ? m.Active : e.type == SDL_KEYDOWN || e.type == SDL_KEYUP ? m.Key
+                          : mouse                ? (int32_t)m.Buttons
+                                                 : 0;
+    EXPECT_EQ((Rect{m.Kind, value, mouse ? m.X : at, mouse ? m.Y : at + 1}), (Rect{e.kind, e.buttons, at, at + 1}))
+        << "event " << &e - events;
     at += 10;
   }
-}
-
-TEST_F(MainWindow, CloseQuitAndTerminationAreTheWindowsDestructionFocusItsActivation) {
-  PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
-  EXPECT_EQ(Next().Kind, PM_DESTROY);
-  SDL_Event quit = {};
-  quit.type = SDL_QUIT;
-  SDL_PushEvent(&quit);
-  EXPECT_EQ(Next().Kind, PM_DESTROY);
   raise(SIGTERM);
   PLATFORM_MESSAGE m;
   ASSERT_EQ(PlatformPeekMessage(&m), 1);
   EXPECT_EQ(Next().Kind, PM_DESTROY);
-  // The window is still there for the shutdown to use.
+  // The window is still there for the shutdown to use, and minimised and restored it shows again.
   EXPECT_NE(SDL_GetWindowFromID(SDL_GetWindowID(PlatformNativeWindow(window_))), nullptr);
-  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
-  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
-  for (int32_t active : {PM_INACTIVE, PM_ACTIVE}) {
-    m = Next();
-    EXPECT_EQ(m.Kind * 10 + m.Active, PM_ACTIVATE * 10 + active);
-  }
   PlatformMinimiseWindow(window_);
   PlatformRestoreWindow(window_);
   EXPECT_TRUE(Settle([&] { return (Flags() & SDL_WINDOW_SHOWN) && !(Flags() & SDL_WINDOW_MINIMIZED); }));
 }
 
 TEST_F(MainWindow, DisplayModeChangesOnlyToAModeTheDisplayHas) {
-  // The display offers 1024x768 at 24 bits (32 per pixel) and nothing else.
-  EXPECT_NE(PlatformChangeDisplayMode(window_, 640, 480, 32), 0);
-  EXPECT_NE(PlatformChangeDisplayMode(window_, 1024, 768, 16), 0);
+  // The display offers 1024x768 at 24 bits (32 per pixel) and nothing else; a second change while one is in
+  // force is refused; restoring twice is harmless; destroying the window gives the display its mode back.
+  EXPECT_NE(PlatformChangeDisplayMode(window_, 640, 480, 32) * PlatformChangeDisplayMode(window_, 1024, 768, 16), 0);
   EXPECT_EQ(PlatformDisplayModeChanged(), 0);
   ASSERT_EQ(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
-  EXPECT_EQ(PlatformDisplayModeChanged(), 1);
-  EXPECT_TRUE(Flags() & SDL_WINDOW_FULLSCREEN);
-  // A second change while one is in force is refused; the first stays.
+  EXPECT_TRUE(PlatformDisplayModeChanged() && (Flags() & SDL_WINDOW_FULLSCREEN));
   EXPECT_NE(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
   for (int twice = 0; twice < 2; twice++) PlatformRestoreDisplayMode();
-  EXPECT_EQ(PlatformDisplayModeChanged(), 0);
-  EXPECT_FALSE(Flags() & SDL_WINDOW_FULLSCREEN);
-  // Destroying the window gives the display its mode back.
+  EXPECT_FALSE(PlatformDisplayModeChanged() || (Flags() & SDL_WINDOW_FULLSCREEN));
   ASSERT_EQ(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
   PlatformDestroyWindow(window_);
   window_ = nullptr;
@@ -166,37 +146,28 @@ TEST_F(MainWindow, DisplayModeChangesOnlyToAModeTheDisplayHas) {
 }
 
 TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
-  PIXELFORMATDESCRIPTOR request = {};
-  request.nSize = sizeof request;
-  request.nVersion = 1;
+  PIXELFORMATDESCRIPTOR request = {}, described = {};
+  request.nSize = sizeof request, request.nVersion = 1, request.iPixelType = PFD_TYPE_RGBA;
   request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-  request.iPixelType = PFD_TYPE_RGBA;
-  request.cColorBits = 32;
-  request.cRedBits = request.cGreenBits = request.cBlueBits = request.cAlphaBits = 8;
-  request.cDepthBits = 24;
-  request.cStencilBits = 8;
+  request.cColorBits = 32, request.cRedBits = request.cGreenBits = request.cBlueBits = request.cAlphaBits = 8;
+  request.cDepthBits = 24, request.cStencilBits = 8;
   const int32_t index = PlatformChoosePixelFormat(window_, &request);
   ASSERT_GT(index, 0);
-  PIXELFORMATDESCRIPTOR described = {};
+  // Only the one format chosen, described into a record of the full size.
   EXPECT_EQ(PlatformDescribePixelFormat(window_, index, 39, &described), 0);
-  ASSERT_GT(PlatformDescribePixelFormat(window_, index, sizeof described, &described), 0);
   EXPECT_EQ(PlatformDescribePixelFormat(window_, index + 1, sizeof described, &described), 0);
-  EXPECT_EQ(described.nSize, 40);
-  EXPECT_EQ(described.dwFlags & request.dwFlags, request.dwFlags);
-  EXPECT_GE(described.cDepthBits, 24);
-
-  // No context before a format is set; setting it keeps the handle and gives the window a GL drawable.
+  ASSERT_GT(PlatformDescribePixelFormat(window_, index, sizeof described, &described), 0);
+  EXPECT_TRUE(described.nSize == 40 && (described.dwFlags & request.dwFlags) == request.dwFlags);
+  // No context before a format is set; setting it once keeps the handle and gives the window an opaque GL
+  // drawable (a compositing desktop must never show through the picture).
   EXPECT_EQ(PlatformCreateGLContext(window_), nullptr);
   ASSERT_EQ(PlatformSetPixelFormat(window_, index, &described), 1);
   EXPECT_EQ(PlatformSetPixelFormat(window_, index, &described), 0);
   EXPECT_TRUE((Flags() & SDL_WINDOW_OPENGL) && (Flags() & SDL_WINDOW_SHOWN));
-  // An opaque visual: a compositing desktop must never show through the picture.
   EXPECT_FALSE(SDL_ISPIXELFORMAT_ALPHA(SDL_GetWindowPixelFormat(PlatformNativeWindow(window_))));
   EXPECT_EQ(WindowRect(), (Rect{0, 0, 1024, 768}));
-
   PlatformGLContext *context = PlatformCreateGLContext(window_);
-  ASSERT_NE(context, nullptr);
-  EXPECT_EQ(PlatformMakeCurrent(window_, context), 1);
+  ASSERT_EQ(PlatformMakeCurrent(window_, context), 1);
   GLint depth = 0, stencil = 0;
   glGetIntegerv(GL_DEPTH_BITS, &depth);
   glGetIntegerv(GL_STENCIL_BITS, &stencil);
@@ -204,9 +175,6 @@ TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
   // Messages follow the re-created window.
   PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
   EXPECT_EQ(Next().Kind, PM_DESTROY);
-  glClear(GL_COLOR_BUFFER_BIT);
-  PlatformSwapBuffers(window_);
-
   // Entry points; SDL lets the environment hide an extension, as a driver without it would.
   for (const char *name : {"glActiveTextureARB", "glMultiTexCoord2fARB"}) {
     EXPECT_NE(PlatformGetProcAddress(name), nullptr) << name;
@@ -214,7 +182,6 @@ TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
     EXPECT_EQ(PlatformGetProcAddress(name), nullptr) << name;
     unsetenv("GL_ARB_multitexture");
   }
-  EXPECT_NE(PlatformGetProcAddress("glClear"), nullptr);
   EXPECT_EQ(PlatformMakeCurrent(window_, nullptr), 1);
   PlatformDeleteGLContext(context);
   EXPECT_EQ(PlatformGetProcAddress("glClear"), nullptr);

@@ -102,33 +102,6 @@ TEST(ModWrite, EnvelopesSustainUntilReleaseThenFadeOut) {
   }
 }
 
-TEST(ModWrite, PanningVolumeColumnAndNoteCutShapeTheSound) {
-  for (Format f : kFormats) {
-    SCOPED_TRACE(Name(f));
-    // IT pans by channel, XM by the sample's own panning; both put this note hard left, and the panning
-    // effect then moves it hard right.
-    Module m = SquareTestModule(f, 16);
-    m.channelPanning = {0, 128};
-    if (f == Format::XM) m.instruments[0].sample.panning = 0;
-    m.patterns[0].At(8, 0).effect = Effect::SetPanning;
-    m.patterns[0].At(8, 0).param = 255;
-    std::vector<int16_t> s = Render(m);
-    EXPECT_GT(Rms(s, kRow, 7 * kRow, 0), 2000.0);
-    EXPECT_LT(Rms(s, kRow, 7 * kRow, 1), 100.0);
-    EXPECT_LT(Rms(s, 9 * kRow, 15 * kRow, 0), 100.0);
-    EXPECT_GT(Rms(s, 9 * kRow, 15 * kRow, 1), 2000.0);
-
-    m = SquareTestModule(f, 16);
-    m.patterns[0].At(4, 0).effect = Effect::NoteCut;
-    m.patterns[0].At(8, 0).note = kMiddleC;
-    m.patterns[0].At(8, 0).instrument = 1;
-    m.patterns[0].At(8, 0).volume = 0;
-    s = Render(m);
-    EXPECT_GT(Rms(s, kRow, 3 * kRow, 0), 2000.0);
-    EXPECT_LT(Rms(s, 5 * kRow, 15 * kRow, 0), 1.0);
-  }
-}
-
 TEST(ModWrite, EveryEffectGetsTheFormatsLetter) {
   struct Case {
     Effect effect;
