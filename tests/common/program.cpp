@@ -46,8 +46,8 @@ std::string WaitForDialog() {
   const std::string id = FindWindow("Tunemill - setup", 60);
   if (id.empty()) return id;
   // Mapped is not yet reading: clicks need the dialog's first frame, which paints its light grey background.
-  WaitFor([&] { return RunCommand("import -window " + id + " -crop 1x1+2+2 txt:-").out.find("#F0F0F0") != std::string::npos; },
-          30, 0.1);
+  const std::string corner = "import -window " + id + " -crop 1x1+2+2 txt:-";
+  WaitFor([&] { return RunCommand(corner).out.find("#F0F0F0") != std::string::npos; }, 30, 0.1);
   return id;
 }
 

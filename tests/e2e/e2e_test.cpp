@@ -57,7 +57,8 @@ TEST_F(EndToEnd, ReturnPlaysTheMusicAndSigtermShutsDownInOrder) {
   EXPECT_TRUE(TemporaryFilesLeft().empty());
   const std::string audio = ReadWholeFile("audio.raw");
   size_t loud = 0;
-  for (size_t i = 0; i + 1 < audio.size(); i += 2) loud += std::abs((int16_t)((uint8_t)audio[i] | audio[i + 1] << 8)) > 1000;
+  for (size_t i = 0; i + 1 < audio.size(); i += 2)
+    loud += std::abs((int16_t)((uint8_t)audio[i] | (uint8_t)audio[i + 1] << 8)) > 1000;
   EXPECT_GT(loud, 441u);
 }
 

@@ -110,7 +110,8 @@ TEST(Tackle, CreationRunsTheBundleIntoRegularShapesAndDestructionFreesTheLights)
     for (int k = 0; k < 32; k++)
       EXPECT_LE(Distance(tackle->tentacles[i].points[k]), k ? 400.0f * k / 32 + 30 * sqrtf(3) + 0.01f : 0) << i << " " << k;
   LIGHT *lights[3];
-  for (LIGHT *&light : lights) TackleAddLight(tackle, light = (LIGHT *)TrackedAlloc(sizeof(LIGHT), __LINE__, "tackle_test"));
+  for (LIGHT *&light : lights)
+    TackleAddLight(tackle, light = (LIGHT *)TrackedAlloc(sizeof(LIGHT), __LINE__, "tackle_test"));
   EXPECT_TRUE(tackle->lights == lights[0] && lights[0]->next == lights[1] && lights[1]->next == lights[2] &&
               lights[2]->next == nullptr);
   TackleDestroy(tackle);

@@ -44,7 +44,8 @@ float &Sample(METABALLS &m, int x, int y, int z) { return m.Field[(x + 16) * 102
 struct SURFACE {
   std::vector<VECTOR3> positions;
   std::vector<std::pair<int, int>> openEdges;
-  int triangles = 0, offEdges = 0 /* at a corner or inside a face */, edgesUsedMoreThanTwice = 0, repeatedDirectedEdges = 0, euler = 0;
+  int triangles = 0, offEdges = 0 /* at a corner or inside a face */, edgesUsedMoreThanTwice = 0;
+  int repeatedDirectedEdges = 0, euler = 0;
   double volume = 0, isoError = 0;
 };
 

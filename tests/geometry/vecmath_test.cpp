@@ -15,7 +15,8 @@ void ExpectLinear(const MATRIX34 &m, const std::vector<float> &rows, float toler
 }
 
 TEST(VecMath, ProductAppliesTheRightOperandFirstAndOutputsMayBeInputs) {
-  const MATRIX34 translate = {{{1, 0, 0, 5}, {0, 1, 0, 6}, {0, 0, 1, 7}}}, scale = {{{2, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 4, 1}}};
+  const MATRIX34 translate = {{{1, 0, 0, 5}, {0, 1, 0, 6}, {0, 0, 1, 7}}};
+  const MATRIX34 scale = {{{2, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 4, 1}}};
   MATRIX34 out, a, b, expected, squared;
   MatrixMultiply(translate, scale, out);
   VECTOR3 q;

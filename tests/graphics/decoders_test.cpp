@@ -246,7 +246,8 @@ TEST_F(DecoderTest, PngEveryColourTypeAndDepthGivesEightBitRgb) {
   for (int depth : {1, 2, 4, 8, 16}) cases.push_back({PNG_COLOR_TYPE_GRAY, depth, 1, false});
   for (int depth : {1, 2, 4, 8}) cases.push_back({PNG_COLOR_TYPE_PALETTE, depth, 1, false});
   for (int depth : {8, 16})
-    for (auto [type, channels] : {std::pair{PNG_COLOR_TYPE_RGB, 3}, {PNG_COLOR_TYPE_RGB_ALPHA, 4}, {PNG_COLOR_TYPE_GRAY_ALPHA, 2}})
+    for (auto [type, channels] :
+         {std::pair{PNG_COLOR_TYPE_RGB, 3}, {PNG_COLOR_TYPE_RGB_ALPHA, 4}, {PNG_COLOR_TYPE_GRAY_ALPHA, 2}})
       cases.push_back({type, depth, channels, false});
   for (const PNG_CASE &c : cases) {
     const uint32_t top = (1u << c.bitDepth) - 1;

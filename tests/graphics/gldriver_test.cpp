@@ -109,7 +109,8 @@ TEST_F(Driver, WindowedConstructionLogsTheFormatTheIdentityAndTheExtensionsAndSh
   // The printout in its exact form: the request's fixed values, 8 bits a colour on the 24-bit display and at
   // least the depth and stencil bits asked for.
   const std::string log = ReadWholeFile("program.log");
-  const std::string head = "\n -------------------------------------------------------- \n\n\n[pixelformatdesctiptor printout] \n";
+  const std::string head =
+      "\n -------------------------------------------------------- \n\n\n[pixelformatdesctiptor printout] \n";
   const size_t at = log.find(head) + head.size();
   ASSERT_GT(at, head.size()) << log;
   // Read leniently, then written again with the same format: the log must be exactly that text.

@@ -34,7 +34,8 @@ class TextureTest : public DriverSuite {
     WriteWholeFile("four.bmp", Bmp24(4, 1, kFour, false));
     WriteWholeFile("four.gif", GiflibGif(4, 1, {0, 1, 2, 3}, {0, 0, 0, 255, 255, 255, 0x5A, 0x78, 0x96, 255, 0, 0}, 2));
     std::vector<uint16_t> samples;
-    for (uint32_t p : kFour) samples.insert(samples.end(), {(uint16_t)(p >> 16), (uint16_t)(p >> 8 & 0xFF), (uint16_t)(p & 0xFF)});
+    for (uint32_t p : kFour)
+      samples.insert(samples.end(), {(uint16_t)(p >> 16), (uint16_t)(p >> 8 & 0xFF), (uint16_t)(p & 0xFF)});
     WriteWholeFile("four.png", Png(4, 1, PNG_COLOR_TYPE_RGB, 8, samples));
     WriteWholeFile("four.jpg", Jpeg(4, 1, kFour, 3));
   }

@@ -62,7 +62,8 @@ TEST_F(SetupDialog, EveryCommandReadsEveryControlAndOnlyOkAndCancelEndTheDialog)
 
 TEST_F(SetupDialog, BrightnessIsReadWithPercentIAndOutOfRangeOrMissingRefillsTheLastValue) {
   // White space before and text after the number, hexadecimal as pasted, octal.
-  const std::pair<const char *, float> good[] = {{"100", 1}, {"  57 percent", 0.57f}, {"0x20", 0.32f}, {"010", 0.08f}, {"-0", 0}};
+  const std::pair<const char *, float> good[] = {
+      {"100", 1}, {"  57 percent", 0.57f}, {"0x20", 0.32f}, {"010", 0.08f}, {"-0", 0}};
   for (const auto &[text, brightness] : good) {
     Type(text);
     EXPECT_FLOAT_EQ(SetupOptions.Brightness, brightness) << text;

@@ -54,7 +54,8 @@ TEST(FatalError, LogsShowsRunsEachCallbackOnceInOrderAndExitsWithZero) {
     std::string out;
   } cases[] = {
       {[] {
-         for (void (*callback)() : {CallbackA, (void (*)()) nullptr, FailingCallback, CallbackC}) AddShutdownCallback(callback);
+         for (void (*callback)() : {CallbackA, (void (*)()) nullptr, FailingCallback, CallbackC})
+           AddShutdownCallback(callback);
          RemoveShutdownCallback(FailingCallback);
          FatalError(28, "demo", "Format error ! [ParseModInfos]");
        },
@@ -79,8 +80,8 @@ TEST(FatalError, LogsShowsRunsEachCallbackOnceInOrderAndExitsWithZero) {
     EXPECT_TRUE(child.exited && child.exitCode == 0);
     EXPECT_EQ(child.out, c.out);
     EXPECT_EQ(child.err.substr(0, 38), "ERROR: Format error ! [ParseModInfos]\n");
-    const std::string log = ReadWholeFile("program.log"), line = "\n PROGRAM: -- ERROR: at demo 28 : Format error ! [ParseModInfos] ";
-    EXPECT_NE(log.find(line), std::string::npos) << log;
+    const std::string log = ReadWholeFile("program.log");
+    EXPECT_NE(log.find("\n PROGRAM: -- ERROR: at demo 28 : Format error ! [ParseModInfos] "), std::string::npos) << log;
   }
 }
 

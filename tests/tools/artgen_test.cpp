@@ -150,9 +150,11 @@ TEST(ArtgenPanels, ButtonArtOverEveryButtonRectangleAndADarkSceneArea) {
   double sum = 0, brightest = 0, difference = 0;
   int n = 0;
   for (int y = int(40 * k); y < int(410 * k); y++)
-    for (int x = int(20 * k); x < int(280 * k); x++, n++) sum += panels[0](x, y), brightest = std::max(brightest, panels[0](x, y));
+    for (int x = int(20 * k); x < int(280 * k); x++, n++)
+      sum += panels[0](x, y), brightest = std::max(brightest, panels[0](x, y));
   for (size_t i = 0; i < panels[0].rgb.size(); i++)
-    for (int shift : {0, 8, 16}) difference += std::abs(int(panels[0].rgb[i] >> shift & 0xFF) - int(panels[1].rgb[i] >> shift & 0xFF));
+    for (int shift : {0, 8, 16})
+      difference += std::abs(int(panels[0].rgb[i] >> shift & 0xFF) - int(panels[1].rgb[i] >> shift & 0xFF));
   EXPECT_LT(sum / n, 30.0);
   EXPECT_LT(brightest, 90.0);
   EXPECT_GT(difference / 3 / (double)panels[0].rgb.size(), 8.0);

@@ -55,7 +55,8 @@ TEST_F(Compose, EveryTrackIsDescribedPassesTheProbeAndPlaysOnceToItsEndNeitherSi
     ASSERT_GE(desc.size(), 3u);
     EXPECT_LE(desc.size(), 8u);
     // What fits on the panel: the module name, titles from x 314 at 13 columns, info lines at 20.
-    for (size_t l = 0; l < desc.size(); l++) EXPECT_TRUE(!desc[l].empty() && desc[l].size() <= (l == 0 ? 127u : l < 3 ? 13u : 20u));
+    for (size_t l = 0; l < desc.size(); l++)
+      EXPECT_TRUE(!desc[l].empty() && desc[l].size() <= (l == 0 ? 127u : l < 3 ? 13u : 20u)) << desc[l];
     EXPECT_TRUE(list[i].rfind("data/", 0) == 0 && desc[0].rfind("data/", 0) == 0);
     // The fields the player's probe reads: the XM version and header size, or the IT signature; the orders.
     const std::string b = ReadWholeFile("disk/" + desc[0]), ext = desc[0].substr(desc[0].size() - 3);
