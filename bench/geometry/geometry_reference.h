@@ -1,6 +1,5 @@
 // Straightforward versions of the mesh, field and polygoniser computations, written as directly from their
-// definitions as possible: the benchmarks measure the library against them, and the geometry tests hold the
-// library's versions to them bit for bit.
+// definitions as possible: the baseline the benchmarks measure the library against.
 #pragma once
 
 #include <cmath>
