@@ -6,7 +6,6 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 #include "graphics/gldriver.h"
@@ -32,20 +31,16 @@ void CloseTestDriver() {
 }
 
 FRAME ReadFrame() {
-  GLint viewport[4];
-  glGetIntegerv(GL_VIEWPORT, viewport);
+  const std::vector<float> viewport = GlFloats(GL_VIEWPORT, 4);
   FRAME frame;
-  frame.Width = viewport[2];
-  frame.Height = viewport[3];
-  std::vector<uint8_t> bottomUp((size_t)frame.Width * frame.Height * 4);
+  frame.Width = (int32_t)viewport[2], frame.Height = (int32_t)viewport[3];
+  frame.Rgba.resize((size_t)frame.Width * frame.Height * 4);
   glFinish();
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
-  glReadPixels(viewport[0], viewport[1], frame.Width, frame.Height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-  frame.Rgba.resize(bottomUp.size());
-  const size_t row = (size_t)frame.Width * 4;
-  for (int32_t y = 0; y < frame.Height; y++)
-    std::copy_n(&bottomUp[(size_t)(frame.Height - 1 - y) * row], row, &frame.Rgba[(size_t)y * row]);
+  for (int32_t y = 0; y < frame.Height; y++)  // OpenGL's rows go up from the bottom
+    glReadPixels((GLint)viewport[0], (GLint)viewport[1] + frame.Height - 1 - y, frame.Width, 1, GL_RGBA,
+                 GL_UNSIGNED_BYTE, &frame.Rgba[(size_t)y * frame.Width * 4]);
   return frame;
 }
 
@@ -116,10 +111,8 @@ uint32_t ScreenPixel(int x, int y) {
 
 bool SaveFramePng(const FRAME &frame, const std::string &path) {
   png_image image = {};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = (png_uint_32)frame.Width;
-  image.height = (png_uint_32)frame.Height;
-  image.format = PNG_FORMAT_RGBA;
+  image.version = PNG_IMAGE_VERSION, image.format = PNG_FORMAT_RGBA;
+  image.width = (png_uint_32)frame.Width, image.height = (png_uint_32)frame.Height;
   // Opaque pictures: the alpha a drawer leaves in the frame is not what the screen shows.
   std::vector<uint8_t> opaque = frame.Rgba;
   for (size_t i = 3; i < opaque.size(); i += 4) opaque[i] = 255;

@@ -9,8 +9,8 @@
 #include <vector>
 
 // Opens the main window, shown, and a real c_GLDRIVER of width x height pixels (windowed, double-buffered,
-// 16-bit depth) with its context current and the default state set, replacing the ones opened before.
-// SetupOptions gets the same size, culling and brightness off.
+// 16-bit depth, SetupOptions to match with culling and brightness off), current and in its default state,
+// in place of the ones opened before.
 void OpenTestDriver(int32_t width, int32_t height);
 // Deletes the driver and the window. The GL driver library stays loaded until the process ends.
 void CloseTestDriver();
@@ -22,7 +22,7 @@ class DriverSuite : public ::testing::Test {
   static void TearDownTestSuite() { CloseTestDriver(); }
 };
 
-// The back buffer as RGBA bytes, top row first, read after glFinish.
+// RGBA bytes, top row first: the back buffer read after glFinish (ReadFrame) or a texture (ReadTexture).
 struct FRAME {
   int32_t Width = 0, Height = 0;
   std::vector<uint8_t> Rgba;
@@ -30,16 +30,14 @@ struct FRAME {
 };
 FRAME ReadFrame();
 
-// GL state of the current context, read back.
+// GL state of the current context, read back: integers, floats, a material colour (four values) or the
+// shininess (one) of `face`, and level 0 of texture `bind` (left bound to GL_TEXTURE_2D) as uploaded.
 int32_t GlInteger(uint32_t name);
 std::vector<float> GlFloats(uint32_t name, int count);
-// A material colour (four values) or the shininess (one) of `face`.
 std::vector<float> GlMaterial(uint32_t face, uint32_t name);
-// Level 0 of texture `bind` (left bound to GL_TEXTURE_2D) as RGBA bytes, top row first as uploaded.
 FRAME ReadTexture(uint32_t bind);
 
-// A rectangle of pixels, [X0, X1) x [Y0, Y1), top-left origin. Fractions of the frame convert through
-// Part().
+// A rectangle of pixels, [X0, X1) x [Y0, Y1), top-left origin.
 struct REGION {
   int32_t X0, Y0, X1, Y1;
 };

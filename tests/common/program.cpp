@@ -73,10 +73,7 @@ void ClickDialog(const std::string &id, double x, double y) {
 void Screenshot(const std::string &path) { RunCommand("import -window root " + path); }
 
 Program::~Program() {
-  if (pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+  if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
 }
 
 void Program::Start(bool display) {

@@ -9,46 +9,35 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <thread>
 
 namespace fs = std::filesystem;
 
-static std::string ReadAll(int fd) {
-  std::string text;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, (size_t)n);
-  return text;
-}
-
 ChildResult RunChild(const std::function<void()> &body) {
   // Output goes through files, not pipes, so a chatty child can never block on a full pipe.
-  FILE *outFile = tmpfile();
-  FILE *errFile = tmpfile();
+  FILE *files[2] = {tmpfile(), tmpfile()};
   fflush(nullptr);
-  pid_t pid = fork();
+  const pid_t pid = fork();
   if (pid == 0) {
-    dup2(fileno(outFile), 1);
-    dup2(fileno(errFile), 2);
+    dup2(fileno(files[0]), 1);
+    dup2(fileno(files[1]), 2);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     body();
     fflush(nullptr);
     _exit(99);
   }
-  ChildResult result;
   int status = 0;
   waitpid(pid, &status, 0);
+  ChildResult result;
   result.exited = WIFEXITED(status);
-  if (result.exited) result.exitCode = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  lseek(fileno(outFile), 0, SEEK_SET);
-  lseek(fileno(errFile), 0, SEEK_SET);
-  result.out = ReadAll(fileno(outFile));
-  result.err = ReadAll(fileno(errFile));
-  fclose(outFile);
-  fclose(errFile);
+  result.exitCode = result.exited ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  // Opened afresh through its descriptor's name, a file is read from its start.
+  result.out = ReadWholeFile("/proc/self/fd/" + std::to_string(fileno(files[0])));
+  result.err = ReadWholeFile("/proc/self/fd/" + std::to_string(fileno(files[1])));
+  for (FILE *file : files) fclose(file);
   return result;
 }
 
@@ -59,17 +48,13 @@ void ExpectFatal(const std::function<void()> &body, const std::string &file, con
   EXPECT_EQ(child.err, "ERROR: " + message + "\n") << what;
   const std::string at = "\n PROGRAM: -- ERROR: at " + file + " " + (line >= 0 ? std::to_string(line) + " : " : "");
   const size_t found = child.out.find(at);
-  EXPECT_NE(found, std::string::npos) << what << ": " << child.out;
-  if (found != std::string::npos) {
-    EXPECT_NE(child.out.find(" : " + message + " ", found), std::string::npos) << what << ": " << child.out;
-  }
+  EXPECT_TRUE(found != std::string::npos && child.out.find(" : " + message + " ", found) != std::string::npos)
+      << what << ": " << child.out;
 }
 
-ScopedTempDir::ScopedTempDir() {
+ScopedTempDir::ScopedTempDir() : path_((fs::temp_directory_path() / "tunemill-test-XXXXXX").string()) {
   previous_ = fs::current_path().string();
-  std::string pattern = (fs::temp_directory_path() / "tunemill-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
-  path_ = pattern;
+  if (!mkdtemp(path_.data())) ADD_FAILURE() << "mkdtemp failed";
   fs::current_path(path_);
 }
 
@@ -100,14 +85,11 @@ std::vector<std::string> TemporaryFilesLeft() {
 
 std::string ReadWholeFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteWholeFile(const std::string &path, const std::string &bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), (std::streamsize)bytes.size());
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 bool FileExists(const std::string &path) { return fs::exists(fs::symlink_status(path)); }

@@ -10,8 +10,7 @@ struct ChildResult {
   bool exited = false;  // false when the child was killed by a signal
   int exitCode = -1;
   int signal = 0;
-  std::string out;  // standard output
-  std::string err;  // standard error
+  std::string out, err;  // standard output and standard error
 };
 
 // Runs `body` in a forked child and waits for it. The child has no display (DISPLAY and WAYLAND_DISPLAY
@@ -36,8 +35,7 @@ class ScopedTempDir {
   const std::string &path() const { return path_; }
 
  private:
-  std::string path_;
-  std::string previous_;
+  std::string path_, previous_;
 };
 
 // Polls `condition` every `pollSeconds` until it holds (true) or `seconds` have passed (false).
