@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "director/metaball_scene.h"
@@ -47,49 +48,29 @@ PIXELS NearOrigin(V eye, V look, double fov, double radius) {
   const double h = tan(fov * M_PI / 360);
   return [=](int x, int y) {
     const V ray = Unit(f + s * (((x + 0.5) / 256 - 1) * h) + u * ((1 - (y + 0.5) / 256) * h));
-    const V toOrigin = eye * -1;
-    const V miss = toOrigin - ray * Dot(toOrigin, ray);
+    const V miss = eye * -1 - ray * Dot(eye * -1, ray);
     return sqrt(Dot(miss, miss)) <= radius;
   };
 }
 
-// Plain IT songs at full mixing volume, as the player loads them.
-modwrite::Module Song(modwrite::Instrument instrument, std::vector<int> panning, int notes) {
+// Plays a plain IT song at full mixing volume, as the player loads it: a looped sample held from the start
+// on `notes` channels, channel 0 panned to `pan0` (0 left, 255 right) and channel 1 hard right. Full-scale
+// square waves give levels of exactly 0.5 or 1 per channel. The sine is a steady 3 kHz: the spectrum reads
+// 64 stereo frames as 128 values at 44.1 kHz, so it sees the tone near 1.5 kHz (with the square wave that
+// the unsigned reading adds), in band 4 (1000-3000 Hz).
+void Play(bool sine, int pan0, int notes) {
   modwrite::Module m;
   m.format = modwrite::Format::IT;
-  m.channels = 2;
-  m.mixVolume = 128;
-  m.channelPanning = panning;
-  m.instruments = {instrument};
+  m.channels = 2, m.mixVolume = 128, m.channelPanning = {pan0, 255}, m.orders = {0, 0, 0};
+  modwrite::Sample &sample = m.instruments.emplace_back().sample;
+  for (int k = 0; sine && k < 441; k++) sample.data.push_back((int16_t)lround(8000 * sin(2 * M_PI * 3000 * k / 44100)));
+  if (sine) sample.rate = 44100;
+  if (!sine) sample.data = modwrite::SquareWave(64, 4096);
+  sample.loop = modwrite::Loop::Forward;
+  sample.loopEnd = (uint32_t)sample.data.size();
   modwrite::Pattern &p = m.AddPattern(64);
   for (int c = 0; c < notes; c++) p.At(0, c) = {modwrite::kMiddleC, 1, 64};
-  m.orders = {0, 0, 0};
-  return m;
-}
-
-// Full-scale square notes held from the start, channel 0 panned to `pan0` (0 left, 255 right) and, when
-// `both`, channel 1 hard right as well: levels of exactly 0.5 or 1 per channel.
-modwrite::Module Square(int pan0, bool both) {
-  modwrite::Instrument square;
-  square.sample.data = modwrite::SquareWave(64, 4096);
-  square.sample.loop = modwrite::Loop::Forward;
-  square.sample.loopEnd = 4096;
-  return Song(square, {pan0, 255}, both ? 2 : 1);
-}
-
-// A steady 3 kHz sine in the middle. The spectrum reads 64 stereo frames as 128 values at 44.1 kHz, so it
-// sees the tone near 1.5 kHz (with the square wave that the unsigned reading adds): band 4, 1000-3000 Hz.
-modwrite::Module Tone() {
-  modwrite::Instrument sine;
-  for (int k = 0; k < 441; k++) sine.sample.data.push_back((int16_t)lround(8000 * sin(2 * M_PI * 3000 * k / 44100)));
-  sine.sample.loop = modwrite::Loop::Forward;
-  sine.sample.loopEnd = 441;
-  sine.sample.rate = 44100;
-  return Song(sine, {128, 128}, 1);
-}
-
-void Play(const modwrite::Module &song) {
-  ASSERT_TRUE(modwrite::Save(song, "song.it"));
+  ASSERT_TRUE(modwrite::Save(m, "song.it"));
   MusicInit("song.it");
 }
 
@@ -112,34 +93,28 @@ void FreeAll() {
   MyMetaballs = nullptr;
 }
 
-// The frame cleared to a dark blue that no drawer produces over it.
+// `frames` frames of `draw`, each over a frame cleared to a dark blue that no drawer produces, read back.
 const uint8_t kMarker[3] = {0, 0, 128};
-void ClearToMarker() {
-  glClearColor(0, 0, 128 / 255.0f, 0);
-  glDepthMask(GL_TRUE);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+FRAME Draw(int frames, const std::function<void()> &draw) {
+  for (int frame = 0; frame < frames; frame++) {
+    glClearColor(0, 0, 128 / 255.0f, 0);
+    glDepthMask(GL_TRUE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    draw();
+  }
+  return ReadFrame();
 }
 
 // Pixels that differ from the marker, counted where `where` holds and where it does not.
-void CountDrawn(const FRAME &frame, const PIXELS &where, int *inside, int *outside) {
-  *inside = *outside = 0;
+std::pair<int, int> CountDrawn(const FRAME &frame, const PIXELS &where) {
+  std::pair<int, int> drawn = {0, 0};
   for (int y = 0; y < frame.Height; y++)
     for (int x = 0; x < frame.Width; x++) {
       const uint8_t *p = frame.At(x, y);
-      const bool drawn = abs(p[0] - kMarker[0]) > 8 || abs(p[1] - kMarker[1]) > 8 || abs(p[2] - kMarker[2]) > 8;
-      if (drawn) ++*(where(x, y) ? inside : outside);
+      if (abs(p[0] - kMarker[0]) > 8 || abs(p[1] - kMarker[1]) > 8 || abs(p[2] - kMarker[2]) > 8)
+        ++(where(x, y) ? drawn.first : drawn.second);
     }
-}
-
-// Blocks the tracked allocator holds, from its report in the log.
-int LiveBlocks() {
-  AllocReport();
-  const std::string log = ReadWholeFile("program.log");
-  const std::string report = log.substr(log.rfind("Alloc Raport"));
-  int count = 0;
-  for (size_t at = report.find("still allocated"); at != std::string::npos; at = report.find("still allocated", at + 1))
-    count++;
-  return count;
+  return drawn;
 }
 
 class Scenes : public ::testing::Test {
@@ -148,9 +123,8 @@ class Scenes : public ::testing::Test {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     dir_ = new ScopedTempDir;
     mkdir("data", 0755);
-    for (const char *name : {"data/meta1.jpg", "data/meta2.jpg", "data/sbar.jpg", "data/tack1b.jpg", "data/tack1e.jpg",
-                             "data/tack2b.jpg", "data/tack2e.jpg", "data/tk1.jpg", "data/tk2.jpg"})
-      WriteWholeFile(name, Jpeg(8, 8, std::vector<uint32_t>(64, 0xFFFFFF), 3));
+    for (const char *name : {"meta1", "meta2", "sbar", "tack1b", "tack1e", "tack2b", "tack2e", "tk1", "tk2"})
+      WriteWholeFile("data/" + std::string(name) + ".jpg", Jpeg(8, 8, std::vector<uint32_t>(64, 0xFFFFFF), 3));
     WriteWholeFile("data/parts.png", Png(8, 8, 2, 8, std::vector<uint16_t>(192, 255)));
     OpenTestDriver(512, 512);
     InitAll();
@@ -186,13 +160,11 @@ TEST_F(Scenes, EachDrawerPaintsOnlyInItsRegionAndKeepsWhatTheFrameHolds) {
       {"fly-in-0.2", 1, [] { TorusKnotDrawIntro(0.2f); }, NearOrigin({100, 100, 100}, {0, 0, 0}, 40, 51)},
   };
   for (const auto &row : rows) {
-    for (int frame = 0; frame < row.frames; frame++) {
-      ClearToMarker();
-      row.draw();
-    }
-    const FRAME frame = ReadFrame();
-    int inside, outside;
-    CountDrawn(frame, row.where, &inside, &outside);
+    row.draw();  // only the first frame may allocate: AllocTotal changes with any block kept
+    const int64_t allocated = AllocTotal();
+    const FRAME frame = Draw(row.frames, row.draw);
+    EXPECT_EQ(AllocTotal(), allocated) << row.what;
+    const auto [inside, outside] = CountDrawn(frame, row.where);
     EXPECT_GT(inside, 50) << row.what;
     EXPECT_EQ(outside, 0) << row.what;
     EXPECT_TRUE(std::equal(kMarker, kMarker + 3, frame.At(0, 0))) << row.what << ": the colour buffer is kept";
@@ -210,11 +182,10 @@ TEST_F(Scenes, ParticlesAreBornAtTheSourceAndALevelJumpSendsThemLowerTurnedAndWh
     ParticlesDraw(0);   // the dead are reborn
     ParticlesDraw(40);  // and every one lives out its life
     if (row.music) {
-      Play(Square(0, false));
+      Play(false, 0, 1);
       ASSERT_TRUE(WaitFor([] { return MusicGetLevel() == 0.5f; }));
     }
-    ClearToMarker();
-    ParticlesDraw(0);  // all reborn at this frame's level change
+    const FRAME frame = Draw(1, [] { ParticlesDraw(0); });  // all reborn at this frame's level change
     for (const PARTICLE &p : gParticles) {
       ASSERT_TRUE(p.x == 480 && p.y == row.y && p.r == 1) << p.x << " " << p.y << " " << p.r;
       ASSERT_TRUE(p.g >= row.whiteFrom && p.g < 1 && p.b >= row.whiteFrom && p.b < 1) << p.g << " " << p.b;
@@ -222,50 +193,45 @@ TEST_F(Scenes, ParticlesAreBornAtTheSourceAndALevelJumpSendsThemLowerTurnedAndWh
       ASSERT_TRUE(fabsf(speed - 3) < 1e-5f || fabsf(speed - 4) < 1e-5f) << speed;
       ASSERT_NEAR(atan2f(p.vy, p.vx), M_PI + row.turn, 1e-5) << "a turn from straight left";
     }
-    int inside, outside;
-    CountDrawn(ReadFrame(), Rect(472, (int)row.y - 8, 488, (int)row.y + 8), &inside, &outside);
-    EXPECT_EQ(inside, 256);
-    EXPECT_EQ(outside, 0);
+    EXPECT_EQ(CountDrawn(frame, Rect(472, (int)row.y - 8, 488, (int)row.y + 8)), std::make_pair(256, 0));
   }
 }
 
 TEST_F(Scenes, ASteadyToneRaisesItsBarTowardTheTopWhileTheOthersSink) {
-  Play(Tone());
+  Play(true, 128, 1);
   ASSERT_TRUE(WaitFor([] { return MusicGetLevel() > 0.05f; }));
-  for (int frame = 0; frame < 24; frame++) {
-    ClearToMarker();
-    SpectrumDraw();
-  }
-  const FRAME frame = ReadFrame();
+  SpectrumDraw();
+  const int64_t allocated = AllocTotal();
+  const FRAME frame = Draw(24, SpectrumDraw);
+  EXPECT_EQ(AllocTotal(), allocated);
+  // Each hit closes a quarter of the gap to 100 (25 in a row: 99.9); a bar not hit loses a quarter.
   for (int bar = 0; bar < SPECTRUM_BANDS; bar++) {
-    int height, elsewhere;
-    CountDrawn(frame, Rect(320 + 17 * bar + 8, 0, 320 + 17 * bar + 9, 500), &height, &elsewhere);
-    // Each hit closes a quarter of the gap to 100 (24 in a row: 99.9); a bar not hit loses a quarter.
-    if (bar == 4)
-      EXPECT_GE(height, 95);
-    else
-      EXPECT_EQ(height, 0) << "bar " << bar;
+    const int height = CountDrawn(frame, Rect(320 + 17 * bar + 8, 0, 320 + 17 * bar + 9, 500)).first;
+    EXPECT_TRUE(bar == 4 ? height >= 95 : height == 0) << "bar " << bar << ": " << height;
   }
-  int inside, outside;
-  CountDrawn(frame, Rect(320, 400, 473, 500), &inside, &outside);
-  EXPECT_EQ(outside, 0);
+  EXPECT_EQ(CountDrawn(frame, Rect(320, 400, 473, 500)).second, 0);
   SaveFramePng(frame, TUNEMILL_BINARY_DIR "/scenes-spectrum.png");
 }
 
-TEST_F(Scenes, TheKnotFollowsTheLevel) {
+TEST_F(Scenes, TheKnotFollowsTheLevelAndEachBundlesCameraRollsWithItsChannelAndBack) {
+  // Full-scale squares on both channels, hard left and right, then on one hard right, then silence.
   const struct {
-    bool music;
-    float curve, tube, depth;
-  } rows[] = {{false, 25, 6, 0.5f}, {true, 29, 8, 2.5f}};
+    int notes, pan0;
+    float level, curve, tube, depth, rightRoll, leftRoll;
+  } rows[] = {{2, 0, 1, 29, 8, 2.5f, 0.125f, 0.125f}, {1, 255, 0.5f, 27, 7, 1.5f, 0.125f, 0},
+              {0, 0, 0, 25, 6, 0.5f, 0, 0}};
+  MateffDraw(0);
   for (const auto &row : rows) {
-    if (row.music) {
-      Play(Square(0, true));
-      ASSERT_TRUE(WaitFor([] { return MusicGetLevel() == 1; }));
-    }
+    MusicShutdown();
+    if (row.notes) Play(false, row.pan0, row.notes);
+    ASSERT_TRUE(WaitFor([&] { return MusicGetLevel() == row.level; }));
     TorusKnotDraw(0);
     EXPECT_EQ(std::vector<float>({mxTorusKnot->CurveRadius, mxTorusKnot->TubeRadius, mxTorusKnot->BulgeDepth,
                                   mxTorusKnot->BulgePhase, mxTorusKnot->Twist}),
               std::vector<float>({row.curve, row.tube, row.depth, 0, 20}));
+    MateffDraw(1);
+    EXPECT_NEAR(atan2f(-MateffTackle1->up.y, MateffTackle1->up.z), row.rightRoll, 1e-5) << row.level;
+    EXPECT_NEAR(atan2f(-MateffTackle2->up.y, MateffTackle2->up.z), row.leftRoll, 1e-5) << row.level;
   }
 }
 
@@ -282,52 +248,33 @@ TEST_F(Scenes, TheFlyInCameraComesDownTheDiagonalInTheFirstFifth) {
   }
 }
 
-TEST_F(Scenes, TheFirstBundlesCameraRollsWithTheRightLevelAndBack) {
-  MateffDraw(0);
-  const struct {
-    bool music;
-    float roll;
-  } rows[] = {{true, 0.125f}, {false, 0}};
-  for (const auto &row : rows) {
-    if (row.music)
-      Play(Square(255, false));
-    else
-      MusicShutdown();
-    ASSERT_TRUE(WaitFor([&] { return MusicGetRightLevel() == (row.music ? 1 : 0); }));
-    MateffDraw(1);
-    EXPECT_NEAR(atan2f(-MateffTackle1->up.y, MateffTackle1->up.z), row.roll, 1e-5);
-    EXPECT_NEAR(atan2f(-MateffTackle2->up.y, MateffTackle2->up.z), 0, 1e-5) << "the left level stays 0";
-  }
-}
-
-TEST_F(Scenes, WithoutMusicTheMetaballsSettleAtTheirSmallestRadii) {
-  for (int frame = 0; frame < 40; frame++) MetaballSceneDraw(frame);
-  const float radii[] = {1, 1.5f, 2.5f};
-  for (int ball = 0; ball < 3; ball++) EXPECT_FLOAT_EQ(MyMetaballs->Balls[ball].radius, radii[ball]) << ball;
-}
-
-TEST_F(Scenes, NoDrawAllocatesAfterItsFirstFrame) {
-  const struct {
-    const char *what;
-    std::function<void()> draw;
-  } rows[] = {{"particles", [] { ParticlesDraw(1); }},     {"spectrum", [] { SpectrumDraw(); }},
-              {"tentacles", [] { MateffDraw(1); }},        {"knot", [] { TorusKnotDraw(5); }},
-              {"fly-in", [] { TorusKnotDrawIntro(0.3f); }}, {"metaballs", [] { MetaballSceneDraw(5); }}};
-  for (const auto &row : rows) {
-    row.draw();
-    const int64_t total = AllocTotal();
-    const int blocks = LiveBlocks();
-    for (int frame = 0; frame < 3; frame++) row.draw();
-    EXPECT_EQ(AllocTotal(), total) << row.what;
-    EXPECT_EQ(LiveBlocks(), blocks) << row.what;
-  }
-}
-
 TEST_F(Scenes, FreeingEveryEffectReleasesEveryTexture) {
   EXPECT_NE(GlDriver->TextureList, nullptr);
   FreeAll();
   EXPECT_EQ(GlDriver->TextureList, nullptr);
   InitAll();
+}
+
+// The light's own values go to OpenGL as they are; what ApplyLight decides is the kind of light and which
+// numbers it takes.
+TEST_F(Scenes, ApplyLightEnablesTheLightAsADirectionOrAPointAndIgnoresNumbersPastSeven) {
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  LIGHT light = {};
+  light.position[2] = 1, light.diffuse[1] = 0.75f;
+  for (int32_t directional : {1, 0}) {
+    light.directional = directional;
+    ApplyLight(&light, GL_LIGHT0 + 3);
+    GLfloat position[4], diffuse[4];
+    glGetLightfv(GL_LIGHT3, GL_POSITION, position);
+    glGetLightfv(GL_LIGHT3, GL_DIFFUSE, diffuse);
+    EXPECT_EQ(std::vector<float>({position[2], position[3], diffuse[1], diffuse[3]}),
+              std::vector<float>({1, directional ? 0.0f : 1.0f, 0.75f, 1}));
+  }
+  EXPECT_TRUE(glIsEnabled(GL_LIGHT3));
+  ApplyLight(&light, GL_LIGHT0 + 8);
+  EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+  EXPECT_FALSE(glIsEnabled(GL_LIGHT1));
 }
 
 }  // namespace

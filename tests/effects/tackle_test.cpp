@@ -12,7 +12,8 @@ namespace {
 struct OWNED_TENTACLE {
   std::vector<VECTOR3> points, velocity;
   TENTACLE tentacle;
-  explicit OWNED_TENTACLE(std::vector<VECTOR3> p) : points(p), velocity(p.size(), VECTOR3{0, 0, 0}) {
+  explicit OWNED_TENTACLE(std::vector<VECTOR3> p, std::vector<VECTOR3> v = {})
+      : points(p), velocity(v.empty() ? std::vector<VECTOR3>(p.size(), VECTOR3{0, 0, 0}) : v) {
     tentacle = {(int32_t)points.size(), 10, points.data(), velocity.data()};
   }
 };
@@ -23,16 +24,15 @@ float Distance(const VECTOR3 &a, const VECTOR3 &b = {0, 0, 0}) {
 
 TEST(TentacleTube, RingsTaperFromThirtyAroundTheAxisCasesAndQuadsGoRingByRing) {
   // A straight tentacle along (0, 1, 1): unit side vectors, so each corner lies its ring's radius away:
-  // 30 at the root, 29.375 down to 11.25, the tip on its point.
+  // 30 at the root, down by 20 / 32 a ring to 10.625, the tip on its point.
   std::vector<VECTOR3> points;
   for (int k = 0; k < 32; k++) points.push_back({5, 10.0f * k, 10.0f * k});
   OWNED_TENTACLE t(points);
   TUBE_CORNER ring[4];
   for (int k = 0; k < 32; k++) {
     TentacleRing(t.tentacle, k, ring);
-    for (int i = k ? 0 : 1; i < (k ? 4 : 2); i++)
-      EXPECT_NEAR(Distance(ring[i].position, points[k]), k == 0 ? 30 : k == 31 ? 0 : 29.375f - 0.625f * (k - 1), 1e-4f)
-          << "ring " << k;
+    for (const TUBE_CORNER &c : ring)
+      EXPECT_NEAR(Distance(c.position, points[k]), k == 31 ? 0 : 30 - 0.625f * k, 1e-4f) << "ring " << k;
   }
   // Side vectors when the tangent lies on an axis, the texture coordinates from the corner's direction.
   const struct {
@@ -46,12 +46,10 @@ TEST(TentacleTube, RingsTaperFromThirtyAroundTheAxisCasesAndQuadsGoRingByRing) {
   for (const auto &c : cases) {
     OWNED_TENTACLE side({{0, 0, 0}, {c.next.x * 50, c.next.y * 50, c.next.z * 50}, {0, 0, 0}});
     TentacleRing(side.tentacle, 0, ring);
-    // Corners p + R w, p + R u, p - R w, p - R u.
-    const VECTOR3 expected[4] = {{30 * c.w.x, 30 * c.w.y, 30 * c.w.z}, {30 * c.u.x, 30 * c.u.y, 30 * c.u.z},
-                                 {-30 * c.w.x, -30 * c.w.y, -30 * c.w.z}, {-30 * c.u.x, -30 * c.u.y, -30 * c.u.z}};
-    for (int i = 0; i < 4; i++) {
-      EXPECT_NEAR(Distance(ring[i].position, expected[i]), 0, 1e-4f) << "corner " << i << " of " << c.next.x;
-      const float length = Distance(ring[i].position);
+    for (int i = 0; i < 4; i++) {  // corners p + R w, p + R u, p - R w, p - R u
+      const VECTOR3 &side = i % 2 ? c.u : c.w;
+      const float r = i < 2 ? 30 : -30, length = Distance(ring[i].position);
+      EXPECT_NEAR(Distance(ring[i].position, {r * side.x, r * side.y, r * side.z}), 0, 1e-4f) << i << " " << c.next.x;
       EXPECT_NEAR(ring[i].s, length ? ring[i].position.x / length : 0, 1e-6f);
       EXPECT_NEAR(ring[i].t, length ? ring[i].position.y / length : 0, 1e-6f);
     }
@@ -76,12 +74,9 @@ TEST(TentacleTube, RingsTaperFromThirtyAroundTheAxisCasesAndQuadsGoRingByRing) {
 }
 
 TEST(TackleUpdate, DriftsUntilTheTimeRunsOutThenRetargetsWithoutMoving) {
-  OWNED_TENTACLE t({{0, 0, 0}, {1, 2, 3}, {4, 5, 6}});
-  t.velocity = {{0, 0, 0}, {1, 1, 1}, {-2, 0, 2}};
-  t.tentacle.velocity = t.velocity.data();
+  OWNED_TENTACLE t({{0, 0, 0}, {1, 2, 3}, {4, 5, 6}}, {{0, 0, 0}, {1, 1, 1}, {-2, 0, 2}});
   TACKLE tackle = {};
-  tackle.tentacleCount = 1;
-  tackle.tentacles = &t.tentacle;
+  tackle.tentacleCount = 1, tackle.tentacles = &t.tentacle;
   TackleUpdate(&tackle, 2);
   EXPECT_EQ(t.tentacle.timeLeft, 8);
   EXPECT_NEAR(Distance(t.points[1], {3, 4, 5}) + Distance(t.points[2], {0, 5, 10}), 0, 1e-5f) << "velocity x dt";
@@ -108,7 +103,7 @@ TEST(Tackle, CreationRunsTheBundleIntoRegularShapesAndDestructionFreesTheLights)
   // Between two regular shapes: the root at the origin, within the wobble of the line out to 400 k / 32.
   for (int i = 0; i < 10; i++)
     for (int k = 0; k < 32; k++)
-      EXPECT_LE(Distance(tackle->tentacles[i].points[k]), k ? 400.0f * k / 32 + 30 * sqrtf(3) + 0.01f : 0) << i << " " << k;
+      EXPECT_LE(Distance(tackle->tentacles[i].points[k]), k ? 12.5f * k + 30 * sqrtf(3) + 0.01f : 0) << i << " " << k;
   LIGHT *lights[3];
   for (LIGHT *&light : lights)
     TackleAddLight(tackle, light = (LIGHT *)TrackedAlloc(sizeof(LIGHT), __LINE__, "tackle_test"));
