@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,21 +18,15 @@
 namespace {
 
 const PLATFORM_DIALOG_CONTROL kControls[] = {
-    {2, DLG_PUSHBUTTON, "Cancel", 5, 10, 50, 20, 0},
-    {1, DLG_DEFPUSHBUTTON, "OK", 5, 40, 50, 20, 0},
-    {200, DLG_GROUPBOX, "Video mode", 70, 5, 60, 70, 0},
-    {100, DLG_AUTORADIO, "320x240", 80, 15, 45, 10, 0},
-    {103, DLG_AUTORADIO, "1024x768", 80, 60, 45, 10, 1},
-    {201, DLG_GROUPBOX, "Bytes per pixel", 135, 5, 60, 49, 0},
-    {104, DLG_AUTORADIO, "32 BPP", 140, 20, 40, 10, 1},
-    {202, DLG_GROUPBOX, "Z_buffer", 135, 55, 60, 40, 0},
-    {107, DLG_AUTORADIO, "24 bit", 140, 80, 40, 10, 1},
-    {108, DLG_AUTOCHECKBOX, "BackFace Cull", 5, 100, 80, 10, 1},
+    {2, DLG_PUSHBUTTON, "Cancel", 5, 10, 50, 20, 0},     {1, DLG_DEFPUSHBUTTON, "OK", 5, 40, 50, 20, 0},
+    {200, DLG_GROUPBOX, "Video mode", 70, 5, 60, 70, 0}, {100, DLG_AUTORADIO, "320x240", 80, 15, 45, 10, 0},
+    {103, DLG_AUTORADIO, "1024x768", 80, 60, 45, 10, 1}, {201, DLG_GROUPBOX, "Bytes per pixel", 135, 5, 60, 49, 0},
+    {104, DLG_AUTORADIO, "32 BPP", 140, 20, 40, 10, 1},  {202, DLG_GROUPBOX, "Z_buffer", 135, 55, 60, 40, 0},
+    {107, DLG_AUTORADIO, "24 bit", 140, 80, 40, 10, 1},  {108, DLG_AUTOCHECKBOX, "BackFace Cull", 5, 100, 80, 10, 1},
     {116, DLG_EDITDIGITS, "", 105, 125, 90, 12, 0},
     {999, DLG_AUTOCHECKBOX, "Do not force video mode", 5, 115, 90, 10, 0},
 };
-const PLATFORM_DIALOG_TEMPLATE kTemplate = {
-    "Tunemill - setup", 8, 20, 20, 202, 143, kControls, sizeof kControls / sizeof kControls[0]};
+const PLATFORM_DIALOG_TEMPLATE kTemplate = {"Tunemill - setup", 8, 20, 20, 202, 143, kControls, 12};
 const int32_t kChecked[] = {100, 103, 104, 108, 999, 107};  // read back when OK is pressed
 
 // Screen pixels of a point at dialog units (x, y): units are 2.16 x 2.4 pixels at 8 points, and the dialog
@@ -39,23 +34,18 @@ const int32_t kChecked[] = {100, 103, 104, 108, 999, 107};  // read back when OK
 int X(double x) { return int((20 + x) * 2.16); }
 int Y(double y) { return int((20 + y) * 2.4); }
 
-// What the procedure saw: one entry per message, with the edit box's text at that moment. The procedure
-// runs on the dialog's thread, the xdotool driver on its own.
-struct Seen {
-  int32_t message, id;
-  std::string text;
-};
+// What the procedure saw: message, control id and the edit box's text at that moment, one entry per
+// message. The procedure runs on the dialog's thread, the xdotool driver on its own.
 std::mutex sLock;
-std::vector<Seen> sSeen;
-SDL_Event sInitEvent;   // sent to the dialog from the init message when its type is set
-std::thread sDriver;    // drives the dialog once it is up
-int32_t sChecks[6];     // kChecked's states when OK was pressed
-std::string sFinalText;  // the edit box's text then
+std::vector<std::tuple<int32_t, int32_t, std::string>> sSeen;
+SDL_Event sInitEvent;          // sent to the dialog from the init message when its type is set
+std::vector<int32_t> sChecks;  // kChecked's states and
+std::string sFinalText;        // the edit box's text when OK was pressed
 
 bool Saw(int32_t id, const std::string &text = "") {
   std::lock_guard<std::mutex> hold(sLock);
-  for (const Seen &s : sSeen)
-    if (s.id == id && (text.empty() || s.text == text)) return true;
+  for (const auto &[message, seenId, seenText] : sSeen)
+    if (seenId == id && (text.empty() || seenText == text)) return true;
   return false;
 }
 
@@ -64,7 +54,7 @@ int32_t Procedure(PlatformDialog *dialog, int32_t message, int32_t id) {
   PlatformGetDialogText(dialog, 116, text, sizeof text);
   {
     std::lock_guard<std::mutex> hold(sLock);
-    sSeen.push_back({message, id, text});
+    sSeen.emplace_back(message, id, text);
   }
   if (message == DLG_INIT) {
     PlatformSetDialogText(dialog, 116, "0");
@@ -74,45 +64,40 @@ int32_t Procedure(PlatformDialog *dialog, int32_t message, int32_t id) {
       SDL_PushEvent(&sInitEvent);
     }
     SDL_SetClipboardText("0x20");
-    return 0;
-  }
-  if (id == 116 && std::string(text) == "999") PlatformSetDialogText(dialog, 116, "0");
-  if (id == IDOK) {
-    for (int i = 0; i < 6; i++) sChecks[i] = PlatformIsDialogChecked(dialog, kChecked[i]);
+  } else if (id == 116 && std::string(text) == "999") {
+    PlatformSetDialogText(dialog, 116, "0");
+  } else if (id == IDOK || id == IDCANCEL) {
+    for (int32_t checked : kChecked) sChecks.push_back(PlatformIsDialogChecked(dialog, checked));
     sFinalText = text;
+    PlatformEndDialog(dialog, id);
   }
-  if (id == IDOK || id == IDCANCEL) PlatformEndDialog(dialog, id);
   return 0;
 }
 
-class SetupDialog : public ::testing::Test {
- protected:
-  void SetUp() override {
-    sSeen.clear();
-    sInitEvent = {};
-  }
-  // Video stays up for the next test.
-  void TearDown() override {
-    if (sDriver.joinable()) sDriver.join();
-  }
-  int32_t Run(PlatformWindow *owner = nullptr) { return PlatformRunDialog(&kTemplate, owner, Procedure); }
-};
+// Runs the dialog with `driver` on a thread of its own, starting afresh. Video stays up for the next test.
+int32_t RunDialog(const std::function<void()> &driver, Uint32 initEvent = 0) {
+  sSeen.clear(), sChecks.clear();
+  sInitEvent = {};
+  sInitEvent.type = initEvent;
+  if (initEvent == SDL_KEYDOWN) sInitEvent.key.keysym.sym = SDLK_ESCAPE;
+  if (initEvent == SDL_WINDOWEVENT) sInitEvent.window.event = SDL_WINDOWEVENT_CLOSE;
+  std::thread thread(driver);
+  const int32_t result = PlatformRunDialog(&kTemplate, nullptr, Procedure);
+  thread.join();
+  return result;
+}
 
 // The dialog is up and drawing once a point of its background, left of the OK button, has its light grey.
 bool DialogShown() { return WaitFor([] { return ScreenPixel(X(2), Y(60)) == 0xF0F0F0u; }, 30, 0.02); }
 
-TEST_F(SetupDialog, EscapeCloseAndQuitAreCancel) {
+TEST(SetupDialog, EscapeCloseAndQuitAreCancel) {
   for (Uint32 type : {SDL_KEYDOWN, SDL_WINDOWEVENT, SDL_QUIT}) {
-    SetUp();
-    sInitEvent.type = type;
-    if (type == SDL_KEYDOWN) sInitEvent.key.keysym.sym = SDLK_ESCAPE;
-    if (type == SDL_WINDOWEVENT) sInitEvent.window.event = SDL_WINDOWEVENT_CLOSE;
-    EXPECT_EQ(Run(), IDCANCEL) << type;
-    EXPECT_EQ(sSeen.back().id, IDCANCEL);
+    EXPECT_EQ(RunDialog([] {}, type), IDCANCEL) << type;
+    EXPECT_EQ(std::get<1>(sSeen.back()), IDCANCEL);
   }
 }
 
-TEST_F(SetupDialog, ClicksTypingAndPastingReachTheControls) {
+TEST(SetupDialog, ClicksTypingAndPastingReachTheControls) {
   auto click = [](double x, double y) {
     RunCommand("xdotool mousemove --sync " + std::to_string(X(x)) + " " + std::to_string(Y(y)) + " click 1");
   };
@@ -126,17 +111,15 @@ TEST_F(SetupDialog, ClicksTypingAndPastingReachTheControls) {
     }
     // The edit box takes keys from the frame after the click: a first digit is typed until it arrives.
     click(150, 131);
-    const bool typing = WaitFor(
-        [] {
-          RunCommand("xdotool key ctrl+a type 5");
-          return WaitFor([] { return Saw(116, "5"); }, 0.5);
-        },
-        10, 0);
-    if (!typing) return false;
+    const auto typed = [] {
+      RunCommand("xdotool key ctrl+a type 5");
+      return WaitFor([] { return Saw(116, "5"); }, 0.5);
+    };
+    if (!WaitFor(typed, 10, 0)) return false;
     const std::pair<const char *, const char *> edits[] = {
         {"key ctrl+a type --delay 80 5a7", "57"},  // letters never reach the box from the keyboard
         {"key ctrl+a type --delay 80 999", "999"},
-        {"type --delay 80 3", "03"},       // "999" was rewritten to "0" while the box was being typed in
+        {"type --delay 80 3", "03"},     // "999" was rewritten to "0" while the box was being typed in
         {"key ctrl+a ctrl+v", "0x20"}};  // pasted text goes in as it is
     for (const auto &[keys, text] : edits) {
       RunCommand(std::string("xdotool ") + keys);
@@ -144,39 +127,15 @@ TEST_F(SetupDialog, ClicksTypingAndPastingReachTheControls) {
     }
     return true;
   };
-  sDriver = std::thread([&] { RunCommand(drive() ? "xdotool key Return" : "xdotool key Escape"); });
-  EXPECT_EQ(Run(), IDOK);  // Return is the default button
-  sDriver.join();
+  // Return presses the default button.
+  EXPECT_EQ(RunDialog([&] { RunCommand(drive() ? "xdotool key Return" : "xdotool key Escape"); }), IDOK);
   ASSERT_GE(sSeen.size(), 3u);
-  EXPECT_EQ(sSeen[0].message, DLG_INIT);
-  EXPECT_EQ(sSeen[0].text, "");
   // Writing the box during init sends its change command once init has returned.
-  EXPECT_EQ(sSeen[1].message * 1000 + sSeen[1].id, DLG_COMMAND * 1000 + 116);
-  EXPECT_EQ(sSeen[1].text, "0");
-  EXPECT_EQ(sSeen.back().id, IDOK);
+  EXPECT_EQ(sSeen[0], std::make_tuple(DLG_INIT, 0, std::string()));
+  EXPECT_EQ(sSeen[1], std::make_tuple(DLG_COMMAND, 116, std::string("0")));
   // 320x240 took its group's check from 1024x768; 32 BPP and 24 bit are in other groups.
-  EXPECT_EQ(std::vector<int32_t>(sChecks, sChecks + 6), std::vector<int32_t>({1, 0, 1, 0, 1, 1}));
+  EXPECT_EQ(sChecks, std::vector<int32_t>({1, 0, 1, 0, 1, 1}));
   EXPECT_EQ(sFinalText, "0x20");
-}
-
-TEST_F(SetupDialog, ShowsAboveItsOwner) {
-  PlatformWindow *owner = PlatformCreateMainWindow("Tunemill");
-  ASSERT_NE(owner, nullptr);
-  PlatformShowWindow(owner);
-  sDriver = std::thread([] {
-    EXPECT_TRUE(DialogShown());
-    RunCommand("xdotool key Escape");
-  });
-  EXPECT_EQ(Run(owner), IDCANCEL);
-  sDriver.join();
-  // The owner is black again where the dialog was, once it has had its messages.
-  PLATFORM_MESSAGE message;
-  EXPECT_TRUE(WaitFor([&] {
-    while (PlatformTakeMessage(&message)) {
-    }
-    return ScreenPixel(X(2), Y(60)) == 0;
-  }));
-  PlatformDestroyWindow(owner);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "gltestkit.h"
 #include "platform/platform.h"
 #include "platform/platform_local.h"
 #include "testkit.h"
@@ -18,7 +19,6 @@ using Rect = std::array<int32_t, 4>;
 
 class MainWindow : public ::testing::Test {
  protected:
-  // Video stays up for the next test: nothing here ends it.
   void SetUp() override {
     window_ = PlatformCreateMainWindow("Tunemill");
     ASSERT_NE(window_, nullptr);
@@ -26,7 +26,7 @@ class MainWindow : public ::testing::Test {
     // Once the window has the keyboard, what it said on the way is forgotten.
     ASSERT_TRUE(Settle([&] { return (Flags() & SDL_WINDOW_INPUT_FOCUS) != 0; }));
   }
-  void TearDown() override { PlatformDestroyWindow(window_); }
+  void TearDown() override { PlatformDestroyWindow(window_); }  // video stays up for the next test
   // Takes messages until `condition` holds.
   bool Settle(const std::function<bool()> &condition) {
     PLATFORM_MESSAGE message;
@@ -42,19 +42,11 @@ class MainWindow : public ::testing::Test {
     return r;
   }
   Uint32 Flags() { return SDL_GetWindowFlags(PlatformNativeWindow(window_)); }
-  // Sends an event to the window as SDL would deliver it.
-  void Push(SDL_Event event) {
+  // Sends an event, if one is given, to the window as SDL would deliver it, and gives back the next message
+  // of a kind other than PM_OTHER.
+  PLATFORM_MESSAGE Next(SDL_Event event = {}) {
     event.window.windowID = SDL_GetWindowID(PlatformNativeWindow(window_));  // same field in every kind
-    SDL_PushEvent(&event);
-  }
-  void PushWindowEvent(Uint8 what) {
-    SDL_Event event = {};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = what;
-    Push(event);
-  }
-  // The next message of a kind other than PM_OTHER.
-  PLATFORM_MESSAGE Next() {
+    if (event.type) SDL_PushEvent(&event);
     PLATFORM_MESSAGE message = {};
     while (PlatformTakeMessage(&message) && message.Kind == PM_OTHER) {
     }
@@ -108,8 +100,7 @@ TEST_F(MainWindow, EventsBecomeMessagesInTheDirectorsTerms) {
     if (e.type == SDL_WINDOWEVENT) event.window.event = e.button;
     if (e.type == SDL_MOUSEMOTION) event.motion.state = SDL_BUTTON_RMASK, event.motion.x = at, event.motion.y = at + 1;
     if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) event.key.keysym.sym = SDLK_f;
-    e.type == SDL_QUIT ? (void)SDL_PushEvent(&event) : Push(event);
-    const PLATFORM_MESSAGE m = Next();
+    const PLATFORM_MESSAGE m = Next(event);
     const bool mouse = e.type >= SDL_MOUSEMOTION && e.type <= SDL_MOUSEBUTTONUP;
     const int32_t value = e.kind == PM_ACTIVATE ? m.Active : e.type == SDL_KEYDOWN || e.type == SDL_KEYUP ? m.Key
                           : mouse                ? (int32_t)m.Buttons
@@ -168,13 +159,12 @@ TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
   EXPECT_EQ(WindowRect(), (Rect{0, 0, 1024, 768}));
   PlatformGLContext *context = PlatformCreateGLContext(window_);
   ASSERT_EQ(PlatformMakeCurrent(window_, context), 1);
-  GLint depth = 0, stencil = 0;
-  glGetIntegerv(GL_DEPTH_BITS, &depth);
-  glGetIntegerv(GL_STENCIL_BITS, &stencil);
-  EXPECT_EQ(depth * 100 + stencil, described.cDepthBits * 100 + described.cStencilBits);
+  EXPECT_EQ(GlInteger(GL_DEPTH_BITS) * 100 + GlInteger(GL_STENCIL_BITS),
+            described.cDepthBits * 100 + described.cStencilBits);
   // Messages follow the re-created window.
-  PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
-  EXPECT_EQ(Next().Kind, PM_DESTROY);
+  SDL_Event close = {};
+  close.type = SDL_WINDOWEVENT, close.window.event = SDL_WINDOWEVENT_CLOSE;
+  EXPECT_EQ(Next(close).Kind, PM_DESTROY);
   // Entry points; SDL lets the environment hide an extension, as a driver without it would.
   for (const char *name : {"glActiveTextureARB", "glMultiTexCoord2fARB"}) {
     EXPECT_NE(PlatformGetProcAddress(name), nullptr) << name;

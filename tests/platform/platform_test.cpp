@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/platform.h"
 #include "testkit.h"
 
@@ -18,32 +20,27 @@ TEST(VirtualKeys, LettersAreUpperCaseAsciiAndNamedKeysTheirCodes) {
 }
 
 TEST(MessageQueue, PeekLeavesTheMessageAndTakeRemovesIt) {
-  PLATFORM_MESSAGE message;
+  PLATFORM_MESSAGE message = {PM_OTHER, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(PlatformPeekMessage(&message), 0);
-  EXPECT_EQ(PlatformTakeMessage(&message), 0);
-  EXPECT_EQ(message.Kind, PM_NONE);
+  EXPECT_EQ(PlatformTakeMessage(&message) * 100 + message.Kind, PM_NONE);
   PlatformPostQuit(7);
   PlatformPostQuit(0);
-  for (int32_t (*look)(PLATFORM_MESSAGE *) : {PlatformPeekMessage, PlatformPeekMessage, PlatformTakeMessage}) {
-    ASSERT_EQ(look(&message), 1);
-    EXPECT_EQ(message.Kind, PM_QUIT);
-    EXPECT_EQ(message.QuitCode, 7);
+  // What peek, peek, take, take and peek give: the result, then the message's kind and quit code.
+  std::vector<int32_t> seen;
+  for (auto look : {PlatformPeekMessage, PlatformPeekMessage, PlatformTakeMessage, PlatformTakeMessage,
+                    PlatformPeekMessage}) {
+    message = {};
+    seen.insert(seen.end(), {look(&message), message.Kind, message.QuitCode});
   }
-  ASSERT_EQ(PlatformTakeMessage(&message), 1);
-  EXPECT_EQ(message.Kind, PM_QUIT);
-  EXPECT_EQ(message.QuitCode, 0);
-  EXPECT_EQ(PlatformPeekMessage(&message), 0);
+  EXPECT_EQ(seen, std::vector<int32_t>({1, PM_QUIT, 7, 1, PM_QUIT, 7, 1, PM_QUIT, 7, 1, PM_QUIT, 0, 0, PM_NONE, 0}));
 }
 
-TEST(NoDisplay, NoWindowNoDialogAndTheMessageBoxWritesToStandardError) {
+// The box's way to standard error is every fatal-path test's; here the window and the dialog.
+TEST(NoDisplay, NoWindowAndNoDialog) {
   ChildResult child = RunChild([] {
     if (PlatformCreateMainWindow("Tunemill") != nullptr) _exit(3);
     PLATFORM_DIALOG_TEMPLATE dialog = {"Tunemill - setup", 8, 20, 20, 202, 143, nullptr, 0};
-    if (PlatformRunDialog(&dialog, nullptr, [](PlatformDialog *, int32_t, int32_t) { return 0; }) != -1) _exit(4);
-    PlatformMessageBox("c_GLDRIVER::WinHandle == NULL !", "ERROR");
-    _exit(0);
+    _exit(PlatformRunDialog(&dialog, nullptr, [](PlatformDialog *, int32_t, int32_t) { return 0; }) != -1 ? 4 : 0);
   });
-  ASSERT_TRUE(child.exited);
-  EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(child.err, "ERROR: c_GLDRIVER::WinHandle == NULL !\n");
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << child.exitCode;
 }
