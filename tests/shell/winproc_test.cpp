@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/platform.h"
 #include "shell/shell.h"
 #include "shell/winmain.h"
@@ -51,10 +53,8 @@ TEST(WindowProcedure, InputStateFollowsTheMessages) {
 TEST(WindowDrag, ClampsToTheDesktop) {
   // Position, window size, desktop size and the clamped position; a window larger than the desktop keeps
   // its top-left corner on it.
-  const int32_t cases[][8] = {{900, 10, 640, 480, 1024, 768, 384, 10},
-                              {-50, 700, 640, 480, 1024, 768, 0, 288},
-                              {-50, -60, 640, 480, 1024, 768, 0, 0},
-                              {10, 10, 1024, 768, 800, 600, 0, 0}};
+  const int32_t cases[][8] = {{900, 10, 640, 480, 1024, 768, 384, 10}, {-50, 700, 640, 480, 1024, 768, 0, 288},
+                              {-50, -60, 640, 480, 1024, 768, 0, 0},   {10, 10, 1024, 768, 800, 600, 0, 0}};
   for (const auto &c : cases) {
     int32_t x = c[0], y = c[1];
     ClampWindowPosition(&x, &y, c[2], c[3], c[4], c[5]);
@@ -64,14 +64,11 @@ TEST(WindowDrag, ClampsToTheDesktop) {
 
 TEST(SetupTemplate, EveryToggleIsARadioOrCheckBoxOfTheTemplate) {
   EXPECT_STREQ(SetupDialogTemplate.Caption, "Tunemill - setup");
-  for (int id : kSetupToggleIds) {
-    int found = 0;
-    for (int32_t i = 0; i < SetupDialogTemplate.ControlCount; i++) {
-      const PLATFORM_DIALOG_CONTROL &c = SetupDialogTemplate.Controls[i];
-      found += c.Id == id && (c.Kind == DLG_AUTORADIO || c.Kind == DLG_AUTOCHECKBOX);
-    }
-    EXPECT_EQ(found, 1) << id;
-  }
+  const auto toggle = [](int id, const PLATFORM_DIALOG_CONTROL &c) {
+    return c.Id == id && (c.Kind == DLG_AUTORADIO || c.Kind == DLG_AUTOCHECKBOX);
+  };
+  const PLATFORM_DIALOG_CONTROL *begin = SetupDialogTemplate.Controls, *end = begin + SetupDialogTemplate.ControlCount;
+  for (int id : kSetupToggleIds) EXPECT_EQ(std::count_if(begin, end, [&](auto &c) { return toggle(id, c); }), 1) << id;
 }
 
 }  // namespace
