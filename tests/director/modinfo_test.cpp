@@ -41,32 +41,28 @@ std::string Fields(const ModInfo &info) {
   return joined;
 }
 
-TEST_F(TrackList, ReadsTheTracksInOrderAndIgnoresWhatFollows) {
-  WriteWholeFile("data/mods.dat", "3 tracks\r\nd/one.txt\r\nd/two.txt\r\nd/three.txt\r\nd/unused.txt\r\n");
-  mkdir("d", 0700);
-  WriteWholeFile("d/one.txt", kThreeLines);
-  std::string ten, longLine(200, 'w'), cut(127, 'w');
+TEST_F(TrackList, ReadsTheTracksInOrderWithAnyLineEndsKeepingEveryCharacter) {
+  const std::string longLine(200, 'w'), cut(127, 'w');
+  std::string ten;
   for (int i = 1; i <= 10; i++) ten += "line " + std::to_string(i) + "\r\n";
-  WriteWholeFile("d/two.txt", ten);
-  WriteWholeFile("d/three.txt", "ab\r\n" + longLine + "\r\n\r\n\r\n" + longLine + "\r\ninfo 2\r\n");
+  // Long lines keep 127 characters; a line of only its line end is empty; one LF and one CR are the line
+  // end, no more; a last line may have none; a name of two characters is the shortest taken.
+  const std::pair<std::string, std::string> tracks[] = {
+      {kThreeLines, kThreeFields},
+      {ten, "line 1|line 2|line 3|line 4|line 5|line 6|line 7|line 8"},
+      {"ab\r\n" + longLine + "\r\n\r\n\r\n" + longLine + "\r\ninfo 2\r\n", "ab|" + cut + "|||" + cut + "|info 2||"},
+      {"a.xm\nTitle\nSub\nInfo", "a.xm|Title|Sub|Info||||"},
+      {"b.it\r\nCRLF title\r\nCR\r\r\n", "b.it|CRLF title|CR\r|||||"},
+      {"xm\r\n\r\n\r\n", "xm|||||||"}};
+  std::string list = "6 tracks";  // bare and CR LF line ends, none after the last
+  for (int i = 0; i < 6; i++) {
+    WriteWholeFile("d" + std::to_string(i), tracks[i].first);
+    list += (i % 2 ? "\r\nd" : "\nd") + std::to_string(i);
+  }
+  WriteWholeFile("data/mods.dat", list);
   ParseModInfos();
-  ASSERT_EQ(ModCount, 3u);
-  EXPECT_EQ(Fields(ModInfos[0]), kThreeFields);
-  EXPECT_EQ(Fields(ModInfos[1]), "line 1|line 2|line 3|line 4|line 5|line 6|line 7|line 8");
-  // Long lines keep 127 characters; a line of only its line end is empty.
-  EXPECT_EQ(Fields(ModInfos[2]), "ab|" + cut + "|||" + cut + "|info 2||");
-}
-
-TEST_F(TrackList, BareLineFeedsAndAMissingLastLineEndKeepEveryCharacter) {
-  WriteWholeFile("data/mods.dat", "3\nd1\nd2\nd3");
-  WriteWholeFile("d1", "a.xm\nTitle\nSub\nInfo");
-  WriteWholeFile("d2", "b.it\r\nCRLF title\r\nCR\r\r\n");
-  WriteWholeFile("d3", "xm\r\n\r\n\r\n");  // the shortest name taken
-  ParseModInfos();
-  ASSERT_EQ(ModCount, 3u);
-  EXPECT_EQ(Fields(ModInfos[0]), "a.xm|Title|Sub|Info||||");
-  EXPECT_EQ(Fields(ModInfos[1]), "b.it|CRLF title|CR\r|||||");  // one LF and one CR are the line end, no more
-  EXPECT_EQ(Fields(ModInfos[2]), "xm|||||||");
+  ASSERT_EQ(ModCount, 6u);
+  for (int i = 0; i < 6; i++) EXPECT_EQ(Fields(ModInfos[i]), tracks[i].second) << i;
 }
 
 TEST_F(TrackList, CountsFrom1To1024InPercentINotationAreTakenAndOthersAreNot) {
