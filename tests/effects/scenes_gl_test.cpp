@@ -53,44 +53,23 @@ PIXELS NearOrigin(V eye, V look, double fov, double radius) {
   };
 }
 
-// Plays a plain IT song at full mixing volume, as the player loads it: a looped sample held from the start
-// on `notes` channels, channel 0 panned to `pan0` (0 left, 255 right) and channel 1 hard right. Full-scale
-// square waves give levels of exactly 0.5 or 1 per channel. The sine is a steady 3 kHz: the spectrum reads
+// Plays the test song as an IT module at full mixing volume, as the player loads it: a looped full-scale
+// square wave held from the start on `notes` channels, channel 0 panned to `pan0` (0 left, 255 right) and
+// channel 1 hard right, so a channel's level is exactly 0.5 or 1. Or a steady 3 kHz sine: the spectrum reads
 // 64 stereo frames as 128 values at 44.1 kHz, so it sees the tone near 1.5 kHz (with the square wave that
 // the unsigned reading adds), in band 4 (1000-3000 Hz).
 void Play(bool sine, int pan0, int notes) {
-  modwrite::Module m;
-  m.format = modwrite::Format::IT;
-  m.channels = 2, m.mixVolume = 128, m.channelPanning = {pan0, 255}, m.orders = {0, 0, 0};
-  modwrite::Sample &sample = m.instruments.emplace_back().sample;
-  for (int k = 0; sine && k < 441; k++) sample.data.push_back((int16_t)lround(8000 * sin(2 * M_PI * 3000 * k / 44100)));
-  if (sine) sample.rate = 44100;
-  if (!sine) sample.data = modwrite::SquareWave(64, 4096);
-  sample.loop = modwrite::Loop::Forward;
-  sample.loopEnd = (uint32_t)sample.data.size();
-  modwrite::Pattern &p = m.AddPattern(64);
-  for (int c = 0; c < notes; c++) p.At(0, c) = {modwrite::kMiddleC, 1, 64};
+  modwrite::Module m = modwrite::SquareTestModule(modwrite::Format::IT, 200);
+  m.mixVolume = 128, m.channelPanning = {pan0, 255};
+  if (notes == 2) m.patterns[0].At(0, 1) = m.patterns[0].At(0, 0);
+  modwrite::Sample &sample = m.instruments[0].sample;
+  if (sine) {
+    sample.data.clear();
+    for (int k = 0; k < 441; k++) sample.data.push_back((int16_t)lround(8000 * sin(2 * M_PI * 3000 * k / 44100)));
+    sample.rate = 44100, sample.loopEnd = 441;
+  }
   ASSERT_TRUE(modwrite::Save(m, "song.it"));
   MusicInit("song.it");
-}
-
-void InitAll() {
-  ParticlesInit();
-  SpectrumInit();
-  MateffInit();
-  TorusKnotInit();
-  GL_MATERIAL settings;
-  MetaballSceneMaterial(settings);
-  MyMetaballs = new (__LINE__, "test") METABALLS(3, settings);
-}
-
-void FreeAll() {
-  TorusKnotFree();
-  MateffFree();
-  SpectrumFree();
-  ParticlesFree();
-  delete MyMetaballs;
-  MyMetaballs = nullptr;
 }
 
 // `frames` frames of `draw`, each over a frame cleared to a dark blue that no drawer produces, read back.
@@ -127,10 +106,21 @@ class Scenes : public ::testing::Test {
       WriteWholeFile("data/" + std::string(name) + ".jpg", Jpeg(8, 8, std::vector<uint32_t>(64, 0xFFFFFF), 3));
     WriteWholeFile("data/parts.png", Png(8, 8, 2, 8, std::vector<uint16_t>(192, 255)));
     OpenTestDriver(512, 512);
-    InitAll();
+    ParticlesInit();
+    SpectrumInit();
+    MateffInit();
+    TorusKnotInit();
+    GL_MATERIAL settings;
+    MetaballSceneMaterial(settings);
+    MyMetaballs = new (__LINE__, "test") METABALLS(3, settings);
   }
   static void TearDownTestSuite() {
-    FreeAll();
+    TorusKnotFree();
+    MateffFree();
+    SpectrumFree();
+    ParticlesFree();
+    delete MyMetaballs;
+    EXPECT_EQ(GlDriver->TextureList, nullptr) << "freeing every effect releases every texture";
     CloseTestDriver();
     delete dir_;
   }
@@ -246,13 +236,6 @@ TEST_F(Scenes, TheFlyInCameraComesDownTheDiagonalInTheFirstFifth) {
       EXPECT_NEAR(-(m[axis * 4] * m[12] + m[axis * 4 + 1] * m[13] + m[axis * 4 + 2] * m[14]), row[1], row[1] * 1e-4)
           << "x " << row[0] << " axis " << axis;
   }
-}
-
-TEST_F(Scenes, FreeingEveryEffectReleasesEveryTexture) {
-  EXPECT_NE(GlDriver->TextureList, nullptr);
-  FreeAll();
-  EXPECT_EQ(GlDriver->TextureList, nullptr);
-  InitAll();
 }
 
 // The light's own values go to OpenGL as they are; what ApplyLight decides is the kind of light and which
