@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-// Opens the main window, shown, and a real c_GLDRIVER of width x height pixels (windowed, double-buffered,
-// 16-bit depth, SetupOptions to match with culling and brightness off), current and in its default state,
-// in place of the ones opened before.
+// Opens the shown main window and a current c_GLDRIVER of width x height in its default state (windowed,
+// double-buffered, 16-bit depth; SetupOptions to match, culling and brightness off), replacing earlier ones.
 void OpenTestDriver(int32_t width, int32_t height);
 // Deletes the driver and the window. The GL driver library stays loaded until the process ends.
 void CloseTestDriver();
@@ -37,8 +36,7 @@ std::vector<float> GlFloats(uint32_t name, int count);
 std::vector<float> GlMaterial(uint32_t face, uint32_t name);
 FRAME ReadTexture(uint32_t bind);
 
-// A rectangle of pixels, [X0, X1) x [Y0, Y1), top-left origin.
-struct REGION {
+struct REGION {  // [X0, X1) x [Y0, Y1) pixels, top-left origin
   int32_t X0, Y0, X1, Y1;
 };
 // The region of `frame` from (fx0, fy0) to (fx1, fy1), each a fraction of the frame's size (the director's

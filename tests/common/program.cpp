@@ -28,18 +28,14 @@ COMMAND_RESULT RunCommand(const std::string &command) {
 }
 
 std::string FindWindow(const std::string &title, double seconds) {
-  std::string id;
-  WaitFor(
-      [&] {
-        const std::string out = RunCommand("xwininfo -root -children").out;
-        const size_t at = out.find(" \"" + title + "\": ");
-        if (at == std::string::npos) return false;
-        const size_t begin = out.rfind("0x", at);
-        id = std::to_string(std::stoul(out.substr(begin, at - begin), nullptr, 16));
-        return true;
-      },
-      seconds, 0.1);
-  return id;
+  std::string out;
+  const auto listed = [&] {
+    out = RunCommand("xwininfo -root -children").out;
+    return out.find(" \"" + title + "\": ") != std::string::npos;
+  };
+  if (!WaitFor(listed, seconds, 0.1)) return "";
+  const size_t at = out.find(" \"" + title + "\": "), begin = out.rfind("0x", at);
+  return std::to_string(std::stoul(out.substr(begin, at - begin), nullptr, 16));
 }
 
 std::string WaitForDialog() {

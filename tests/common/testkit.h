@@ -18,10 +18,9 @@ struct ChildResult {
 // that returns ends the child with exit code 99.
 ChildResult RunChild(const std::function<void()> &body);
 
-// Runs `body` in a child (RunChild) and expects the fatal path of source `file`: exit code 0, `message`
-// alone in the "ERROR" box (standard error without a display), and the log line
-// " PROGRAM: -- ERROR: at <file> <line> : <message> " on standard output; `line` is checked unless it is -1.
-// `what` names the case in failure messages.
+// Runs `body` in a child and expects the fatal path of source `file`: exit code 0, `message` alone in the
+// "ERROR" box (standard error), the log line " PROGRAM: -- ERROR: at <file> <line> : <message> " on standard
+// output (`line` unless it is -1). `what` names the case in failure messages.
 void ExpectFatal(const std::function<void()> &body, const std::string &file, const std::string &message,
                  int line = -1, const std::string &what = "");
 
