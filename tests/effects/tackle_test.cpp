@@ -61,12 +61,10 @@ TEST(TentacleTube, RingsTaperFromThirtyAroundTheAxisCasesAndQuadsGoRingByRing) {
   } out, none;
   TentacleTube(t.tentacle, out);
   ASSERT_EQ(out.corners.size(), 31u * 4 * 4);
-  for (size_t q = 0; q < out.corners.size(); q += 4) {
-    const size_t k = q / 16, i = q / 4 % 4;
-    for (size_t c = 0; c < 4; c++) {
-      TentacleRing(t.tentacle, (int32_t)(k + (c == 1 || c == 2)), ring);
-      EXPECT_NEAR(Distance(out.corners[q + c].position, ring[(i + (c >= 2)) % 4].position), 0, 1e-5f) << q + c;
-    }
+  for (size_t v = 0; v < out.corners.size(); v++) {
+    const size_t k = v / 16, i = v / 4 % 4, c = v % 4;
+    TentacleRing(t.tentacle, (int32_t)(k + (c == 1 || c == 2)), ring);
+    EXPECT_NEAR(Distance(out.corners[v].position, ring[(i + (c >= 2)) % 4].position), 0, 1e-5f) << v;
   }
   OWNED_TENTACLE lone({{1, 2, 3}});
   TentacleTube(lone.tentacle, none);
