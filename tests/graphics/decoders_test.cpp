@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "graphics/decoders.h"
@@ -17,14 +18,19 @@ namespace {
 
 using DECODER = int (*)(const unsigned char *, size_t, IMAGE *, int64_t);
 
+unsigned char sPalette[768];  // the palette of the last GIF decoded
+
 int Gif(const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels) {
-  return DecodeGIF(data, size, image, nullptr, maxPixels);
+  memset(sPalette, 0xEE, sizeof sPalette);
+  return DecodeGIF(data, size, image, sPalette, maxPixels);
 }
 
+// A colour table of `entries` colours in 768 bytes, zero beyond them.
 std::vector<uint8_t> Palette(int entries) {
   std::vector<uint8_t> palette;
   for (int i = 0; i < entries; i++)
     palette.insert(palette.end(), {(uint8_t)(i * 7 + 1), (uint8_t)(255 - i), (uint8_t)(i * 13)});
+  palette.resize(768, 0);
   return palette;
 }
 
@@ -38,32 +44,39 @@ std::vector<uint8_t> Indices(int width, int height, int colours, uint32_t seed) 
   return indices;
 }
 
-// The pixels a decoder gives (bytes of GIF indices, 0x00RRGGBB words of the others), empty when it fails.
+// Smooth colours, so that JPEG at quality 95 stays close.
+std::vector<uint32_t> Smooth(int width, int height) {
+  std::vector<uint32_t> pixels;
+  for (int y = 0; y < height; y++)
+    for (int x = 0; x < width; x++)
+      pixels.push_back((uint32_t)((40 + 3 * x) << 16 | (200 - 2 * y) << 8 | (90 + x + y)));
+  return pixels;
+}
+
+// The width and the pixels a decoder gives (bytes of GIF indices, 0x00RRGGBB words of the others); no
+// pixels when it fails.
 template <class PIXEL>
-std::vector<PIXEL> Decoded(DECODER decode, const std::string &file, int *width = nullptr, int *height = nullptr) {
-  IMAGE image;
-  image.Pixels = (void *)1;
+std::pair<int, std::vector<PIXEL>> Decoded(DECODER decode, const std::string &file) {
+  IMAGE image = {0, 0, (void *)1};
   if (!decode((const unsigned char *)file.data(), file.size(), &image, DECODER_MAX_PIXELS)) {
     EXPECT_EQ(image.Pixels, nullptr);
     return {};
   }
   const PIXEL *p = (const PIXEL *)image.Pixels;
-  std::vector<PIXEL> pixels(p, p + (size_t)image.Width * image.Height);
-  if (width) *width = image.Width, *height = image.Height;
+  std::pair<int, std::vector<PIXEL>> decoded = {image.Width, {p, p + (size_t)image.Width * image.Height}};
   TrackedFree(image.Pixels, __LINE__, "test");
-  return pixels;
-}
-std::vector<uint8_t> GifIndices(const std::string &file) { return Decoded<uint8_t>(Gif, file); }
-std::vector<uint32_t> Colours(DECODER decode, const std::string &file, int *width = nullptr, int *height = nullptr) {
-  return Decoded<uint32_t>(decode, file, width, height);
+  return decoded;
 }
 
-// Every cut of `good` up to `end` fails, as does every patched copy.
+bool Fails(DECODER decode, const std::string &file) { return Decoded<uint8_t>(decode, file).second.empty(); }
+
+// `good` decodes, but every cut of it up to `end` fails, as does every patched copy.
 void ExpectBrokenFail(DECODER decode, const std::string &good, size_t end,
-                      std::initializer_list<std::tuple<size_t, std::string, const char *>> patches = {}) {
-  for (size_t cut = 0; cut < end; cut++) EXPECT_TRUE(Decoded<uint8_t>(decode, good.substr(0, cut)).empty()) << cut;
+                      std::initializer_list<std::tuple<size_t, std::string, const char *>> patches) {
+  ASSERT_FALSE(Fails(decode, good));
+  for (size_t cut = 0; cut < end; cut++) EXPECT_TRUE(Fails(decode, good.substr(0, cut))) << cut;
   for (const auto &[at, bytes, what] : patches)
-    EXPECT_TRUE(Decoded<uint8_t>(decode, std::string(good).replace(at, bytes.size(), bytes)).empty()) << what;
+    EXPECT_TRUE(Fails(decode, std::string(good).replace(at, bytes.size(), bytes))) << what;
 }
 
 // The decoder gave back exactly what it allocated.
@@ -74,234 +87,164 @@ class DecoderTest : public ::testing::Test {
   int64_t allocated_ = 0;
 };
 
-TEST_F(DecoderTest, GifGiflibPicturesAtEveryMinimumCodeSizeDecodeToTheirIndicesAndPalette) {
+TEST_F(DecoderTest, GifPicturesOfEveryCodeSizeAndStreamShapeGiveTheirIndicesAndPalette) {
+  std::vector<std::tuple<std::string, int, int, std::vector<uint8_t>, std::string>> rows;  // width, colours
+  // giflib at every minimum code size, and a last picture that fills the table many times (12-bit codes,
+  // clear codes).
   for (int round = 1; round <= 9; round++) {
-    // The last round is noise over 256 colours, filling the table many times: 12-bit codes, clear codes.
     const int bits = std::min(round, 8), width = round < 9 ? 61 + bits : 300, height = round < 9 ? 37 : 200;
-    std::vector<uint8_t> indices = Indices(width, height, 1 << bits, (uint32_t)bits);
-    uint32_t seed = 99;
-    if (round == 9)
-      for (auto &v : indices) v = (uint8_t)(TestRandom(seed) % 256);
-    std::vector<uint8_t> palette = Palette(1 << bits);
-    std::string file = GiflibGif(width, height, indices, palette, bits);
-    unsigned char out[768];
-    memset(out, 0xEE, sizeof out);
-    IMAGE image;
-    ASSERT_EQ(DecodeGIF((const unsigned char *)file.data(), file.size(), &image, out), 1) << "bits " << bits;
-    EXPECT_EQ(image.Width * 1000 + image.Height, width * 1000 + height);
-    EXPECT_TRUE(std::equal(indices.begin(), indices.end(), (uint8_t *)image.Pixels)) << "bits " << bits;
-    // The table fills the start of the palette; the rest is black.
-    palette.resize(768, 0);
-    EXPECT_TRUE(std::equal(palette.begin(), palette.end(), out)) << "bits " << bits;
-    TrackedFree(image.Pixels, __LINE__, "test");
+    const std::vector<uint8_t> indices = Indices(width, height, 1 << bits, (uint32_t)bits);
+    rows.push_back({GiflibGif(width, height, indices, Palette(1 << bits), bits), width, 1 << bits, indices,
+                    "giflib " + std::to_string(round)});
   }
-}
-
-TEST_F(DecoderTest, GifOwnEncoderStreamsOfEveryShapeDecode) {
-  struct CASE {
-    LZW_OPTIONS options;  // minCodeSize, leadingClear, clearWhenFull, clearEvery, clearBeforeEnd
-    const char *what;
-  };
-  std::vector<CASE> cases = {
-      {{9, true, false}, "9 bits, table kept full at 12 bits"}, {{4, true, false}, "table kept full at 12 bits"},
-      {{3, false}, "no leading clear code"},                    {{5, true, true, 777}, "clear codes in the middle"},
-      {{6, true, true, 0, true}, "clear right before the end"},
-  };
-  for (int s = 2; s <= 9; s++) cases.push_back({{s}, "plain"});
-  for (const CASE &c : cases) {
-    // With 9-bit codes only the indices a byte can hold are used.
-    int colours = c.options.minCodeSize >= 8 ? 256 : 1 << c.options.minCodeSize;
-    std::vector<uint8_t> indices = Indices(173, 211, colours, (uint32_t)c.options.minCodeSize * 31);
-    EXPECT_EQ(GifIndices(GifAround(173, 211, Palette(colours), 7, c.options.minCodeSize, LzwEncode(indices, c.options))),
-              indices)
-        << c.what << " s=" << c.options.minCodeSize;
+  // Our own encoder, for what giflib never writes; every picture fills the table at least once.
+  std::vector<std::pair<LZW_OPTIONS, std::string>> shapes = {{{9, true, false}, "9 bits, table kept full"},
+                                                             {{4, true, false}, "table kept full at 12 bits"},
+                                                             {{3, false}, "no leading clear code"},
+                                                             {{6, true, true, true}, "clear right before the end"}};
+  for (int s = 2; s <= 9; s++) shapes.push_back({{s}, "plain " + std::to_string(s)});
+  for (const auto &[options, what] : shapes) {
+    const int colours = std::min(256, 1 << options.minCodeSize);
+    const std::vector<uint8_t> indices = Indices(173, 211, colours, (uint32_t)options.minCodeSize * 31);
+    const std::string file = GifAround(173, 211, Palette(colours), 7, options.minCodeSize, LzwEncode(indices, options));
+    rows.push_back({file, 173, colours, indices, what});
   }
   // A run of one colour: the second code already names the string "5 5" the decoder is defining.
-  EXPECT_EQ(GifIndices(GifAround(3, 2, Palette(8), 2, 3, LzwEncode({5, 5, 5, 5, 5, 5}, {3}))),
-            std::vector<uint8_t>(6, 5));
+  rows.push_back({GifAround(3, 2, Palette(8), 2, 3, LzwEncode({5, 5, 5, 5, 5, 5}, {3})), 3, 8,
+                  std::vector<uint8_t>(6, 5), "code being defined"});
   // An end code before the picture is full leaves the rest zero.
-  EXPECT_EQ(GifIndices(GifAround(4, 4, Palette(4), 1, 2, LzwEncode({1, 2, 3, 1, 2}, {2, true, true, 0, true}))),
-            std::vector<uint8_t>({1, 2, 3, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  rows.push_back({GifAround(4, 4, Palette(4), 1, 2, LzwEncode({1, 2, 3, 1, 2}, {2, true, true, true})), 4, 4,
+                  {1, 2, 3, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "early end"});
+  for (const auto &[file, width, colours, indices, what] : rows) {
+    EXPECT_EQ(Decoded<uint8_t>(Gif, file), std::make_pair(width, indices)) << what;
+    // The table fills the start of the palette; the rest is black.
+    EXPECT_EQ(std::vector<uint8_t>(sPalette, sPalette + 768), Palette(colours)) << what;
+  }
 }
 
-TEST_F(DecoderTest, GifBrokenFilesFailWithNothingAllocated) {
-  std::vector<uint8_t> indices = Indices(20, 10, 16, 7);
-  std::vector<uint8_t> stream = LzwEncode(indices, {4});
-  std::string good = GifAround(20, 10, Palette(16), 3, 4, stream);
-  ASSERT_EQ(GifIndices(good), indices);
-  // Every cut before the end code fails; the end code reaches into the last data byte.
-  ASSERT_LT(stream.size(), 255u);
-  ExpectBrokenFail(Gif, good, 13 + 3 * 16 + 11 + 1 + stream.size(), {{0, "g", "signature"}});
-  // 5-bit codes: clear (16), pixel 1, then 31, far beyond the next code 18, then end (17).
-  uint32_t bits = 16 | (1u << 5) | (31u << 10) | (17u << 15);
-  const std::pair<std::string, const char *> bad[] = {
-      {GifAround(20, 10, Palette(16), 3, 1, stream), "minimum code size 1"},
-      {GifAround(20, 10, Palette(16), 3, 10, stream), "minimum code size 10"},
-      {GifAround(0, 10, Palette(16), 3, 4, stream), "zero width"},
-      {GifAround(10, 0, Palette(16), 3, 4, stream), "zero height"},
-      {GifAround(19, 10, Palette(16), 3, 4, stream), "more pixels than the picture holds"},
-      {GifAround(20, 10, Palette(16), 3, 4, LzwEncode(indices, {4, true, true, 0, false, false})), "no end code"},
-      {GifAround(20, 10, Palette(16), 3, 4, {(uint8_t)bits, (uint8_t)(bits >> 8), (uint8_t)(bits >> 16)}),
-       "undefined code"}};
-  for (const auto &[file, what] : bad) EXPECT_TRUE(GifIndices(file).empty()) << what;
-  IMAGE image;
-  EXPECT_EQ(DecodeGIF((const unsigned char *)good.data(), good.size(), &image, nullptr, 199), 0) << "pixel limit";
-}
-
-TEST_F(DecoderTest, BmpEightAndTwentyFourBitsBothOrdersEveryPaddingGiveTheSamePicture) {
-  for (int width = 1; width <= 5; width++) {
-    std::vector<uint32_t> palette, expected;
+TEST_F(DecoderTest, BmpJpegAndPngPicturesOfEveryKindGiveTheirPixelsTopRowFirst) {
+  // Decoder, file, width, pixels, tolerance of each channel.
+  std::vector<std::tuple<DECODER, std::string, int, std::vector<uint32_t>, int, std::string>> rows;
+  for (int width = 1; width <= 5; width++) {  // every row padding, both row orders
     uint32_t seed = (uint32_t)width;
+    std::vector<uint32_t> palette, indices((size_t)width * 3), pixels;
     for (int i = 0; i < 256; i++) palette.push_back(TestRandom(seed) & 0xFFFFFF);
-    std::vector<uint8_t> indices((size_t)width * 3);
-    for (auto &v : indices) expected.push_back(palette[v = (uint8_t)TestRandom(seed)]);
+    for (auto &v : indices) pixels.push_back(palette[v = TestRandom(seed) % 256]);
     for (bool topDown : {false, true}) {
-      int w = 0, h = 0;
-      EXPECT_EQ(Colours(DecodeBMP, Bmp8(width, 3, indices, palette, topDown), &w, &h), expected) << width << topDown;
-      EXPECT_EQ(w * 10 + h, width * 10 + 3);
-      EXPECT_EQ(Colours(DecodeBMP, Bmp24(width, 3, expected, topDown)), expected) << width << topDown;
+      const std::string what = " bmp width " + std::to_string(width) + (topDown ? " top-down" : " bottom-up");
+      rows.push_back({DecodeBMP, Bmp(width, 3, 8, indices, topDown, palette), width, pixels, 0, "8-bit" + what});
+      rows.push_back({DecodeBMP, Bmp(width, 3, 24, pixels, topDown), width, pixels, 0, "24-bit" + what});
     }
   }
   // A short colour table leaves the other indices black; missing padding of the last row is accepted.
-  EXPECT_EQ(Colours(DecodeBMP, Bmp8(2, 2, {0, 1, 2, 255}, {0x112233, 0x445566}, true)),
-            std::vector<uint32_t>({0x112233, 0x445566, 0, 0}));
-  std::vector<uint32_t> six = {1, 0x20304, 0xFFFFFF, 0x808080, 0xABCDEF, 7};
-  std::string file = Bmp24(3, 2, six, false);
-  EXPECT_EQ(Colours(DecodeBMP, file.substr(0, file.size() - 3)), six);
-}
-
-TEST_F(DecoderTest, BmpOtherKindsAndDamagedHeadersFail) {
-  const std::string good = Bmp24(4, 4, std::vector<uint32_t>(16, 0x123456), false);
-  ASSERT_EQ(Colours(DecodeBMP, good).size(), 16u);
-  ExpectBrokenFail(DecodeBMP, good, good.size() - 3,
-                   {{28, {16, 0}, "16 bits"},
-                    {28, {32, 0}, "32 bits"},
-                    {30, {1, 0, 0, 0}, "run-length compressed"},
-                    {26, {2, 0}, "two planes"},
-                    {0, "BA", "signature"},
-                    {14, {12, 0, 0, 0}, "core header"},
-                    {14, {(char)0xFF, (char)0xFF, 0, 0}, "info header past the end"},
-                    {10, {(char)0xFF, (char)0xFF, 0, 0}, "pixel offset past the end"},
-                    {10, {20, 0, 0, 0}, "pixel offset inside the header"},
-                    {18, {0, 0, 0, 0}, "zero width"},
-                    {22, {0, 0, 0, 0}, "zero height"},
-                    {22, {0, 0, 0, (char)0x80}, "height of -2^31"},
-                    {18, {0, 0, 1, 0}, "width past the data"},
-                    {22, {(char)0xFF, (char)0xFF, 0, 0}, "height past the data"},
-                    {18, "\xFF\xFF\xFF\x7F", "width beyond every limit"}});
-  std::string eight = Bmp8(4, 4, std::vector<uint8_t>(16, 1), std::vector<uint32_t>(256, 0x808080), false);
-  EXPECT_TRUE(Colours(DecodeBMP, eight.substr(0, 14 + 40 + 100)).empty()) << "colour table past the end";
-  eight[14 + 32] = eight[14 + 33] = 0x01;
-  EXPECT_TRUE(Colours(DecodeBMP, eight).empty()) << "257 colours";
-}
-
-// Smooth colours, so that quality 95 stays close.
-std::vector<uint32_t> SmoothColours(int width, int height) {
-  std::vector<uint32_t> pixels;
-  for (int y = 0; y < height; y++)
-    for (int x = 0; x < width; x++) pixels.push_back((uint32_t)((40 + 3 * x) << 16 | (200 - 2 * y) << 8 | (90 + x + y)));
-  return pixels;
-}
-
-TEST_F(DecoderTest, JpegColourAndGreyPicturesDecodeTopRowFirstWithinTolerance) {
+  rows.push_back({DecodeBMP, Bmp(2, 2, 8, {0, 1, 2, 255}, true, {0x112233, 0x445566}), 2,
+                  {0x112233, 0x445566, 0, 0}, 0, "short colour table"});
+  const std::vector<uint32_t> six = {1, 0x20304, 0xFFFFFF, 0x808080, 0xABCDEF, 7};
+  const std::string unpadded = Bmp(3, 2, 24, six, false);
+  rows.push_back({DecodeBMP, unpadded.substr(0, unpadded.size() - 3), 3, six, 0, "last row unpadded"});
+  for (int width : {1, 3, 17, 64})
+    rows.push_back({DecodeJPEG, Jpeg(width, 21, Smooth(width, 21), 3), width, Smooth(width, 21), 8, "jpeg"});
   std::vector<uint32_t> grey;
-  for (int i = 0; i < 3 * 5; i++) grey.push_back((uint32_t)(i * 17));
-  const struct {
-    int width, height, components, tolerance;
-    std::vector<uint32_t> pixels;
-  } cases[] = {{1, 21, 3, 8, SmoothColours(1, 21)},   {3, 21, 3, 8, SmoothColours(3, 21)},
-               {17, 21, 3, 8, SmoothColours(17, 21)}, {64, 21, 3, 8, SmoothColours(64, 21)},
-               {3, 5, 1, 6, grey}};
-  for (auto &c : cases) {
-    int w = 0, h = 0;
-    std::vector<uint32_t> got = Colours(DecodeJPEG, Jpeg(c.width, c.height, c.pixels, c.components), &w, &h);
-    EXPECT_EQ(w * 100 + h, c.width * 100 + c.height);
-    ASSERT_EQ(got.size(), c.pixels.size());
-    for (size_t i = 0; i < got.size(); i++) {
-      // Nothing above the colour; greyscale gives exactly equal channels.
-      const uint32_t want = c.components == 1 ? c.pixels[i] * 0x010101 : c.pixels[i];
-      EXPECT_EQ(got[i], c.components == 1 ? (got[i] & 0xFF) * 0x010101 : got[i] & 0xFFFFFF) << "pixel " << i;
-      for (int shift : {0, 8, 16})
-        ASSERT_LE(std::abs((int)(got[i] >> shift & 0xFF) - (int)(want >> shift & 0xFF)), c.tolerance)
-            << "width " << c.width << " pixel " << i << " shift " << shift;
-    }
-  }
-}
-
-TEST_F(DecoderTest, JpegDamagedFilesFailWithNothingAllocated) {
-  const std::string good = Jpeg(16, 16, SmoothColours(16, 16), 3);
-  const size_t sof = good.find("\xFF\xC0");
-  ASSERT_NE(sof, std::string::npos);
-  // Cuts into the header; a frame of 65500 x 65500 pixels; four components (CMYK) without a conversion.
-  ExpectBrokenFail(DecodeJPEG, good, 100, {{sof + 5, "\xFF\xDC\xFF\xDC", "pixel limit"}, {sof + 9, "\x04", "CMYK"}});
-  EXPECT_TRUE(Colours(DecodeJPEG, "not a jpeg at all").empty());
-}
-
-TEST_F(DecoderTest, PngEveryColourTypeAndDepthGivesEightBitRgb) {
-  struct PNG_CASE {
-    int colorType, bitDepth, channels;
-    bool interlaced;
-  };
-  std::vector<PNG_CASE> cases = {{PNG_COLOR_TYPE_RGB, 8, 3, true}, {PNG_COLOR_TYPE_PALETTE, 4, 1, true}};
-  for (int depth : {1, 2, 4, 8, 16}) cases.push_back({PNG_COLOR_TYPE_GRAY, depth, 1, false});
-  for (int depth : {1, 2, 4, 8}) cases.push_back({PNG_COLOR_TYPE_PALETTE, depth, 1, false});
+  for (uint32_t i = 0; i < 3 * 5; i++) grey.push_back(i * 17 * 0x010101);
+  rows.push_back({DecodeJPEG, Jpeg(3, 5, grey, 1), 3, grey, 6, "grey jpeg"});
+  // Colour type, bit depth and channels of each PNG; the first two are interlaced.
+  std::vector<std::tuple<int, int, int>> png = {{PNG_COLOR_TYPE_RGB, 8, 3}, {PNG_COLOR_TYPE_PALETTE, 4, 1}};
+  for (int depth : {1, 2, 4, 8, 16}) png.push_back({PNG_COLOR_TYPE_GRAY, depth, 1});
+  for (int depth : {1, 2, 4, 8}) png.push_back({PNG_COLOR_TYPE_PALETTE, depth, 1});
   for (int depth : {8, 16})
     for (auto [type, channels] :
          {std::pair{PNG_COLOR_TYPE_RGB, 3}, {PNG_COLOR_TYPE_RGB_ALPHA, 4}, {PNG_COLOR_TYPE_GRAY_ALPHA, 2}})
-      cases.push_back({type, depth, channels, false});
-  for (const PNG_CASE &c : cases) {
-    const uint32_t top = (1u << c.bitDepth) - 1;
+      png.push_back({type, depth, channels});
+  const std::vector<uint8_t> palette = Palette(256);
+  for (size_t row = 0; row < png.size(); row++) {
+    const auto [type, depth, channels] = png[row];
+    const uint32_t top = (1u << depth) - 1;
     std::vector<uint16_t> samples;
     std::vector<uint32_t> expected;
-    std::vector<uint8_t> palette;
-    for (uint32_t i = 0; i < (1u << std::min(c.bitDepth, 8)); i++)
-      palette.insert(palette.end(), {(uint8_t)(i * 5), (uint8_t)(250 - i), (uint8_t)(i * 3 + 1)});
-    uint32_t seed = (uint32_t)(c.colorType * 100 + c.bitDepth);
+    uint32_t seed = (uint32_t)(type * 100 + depth), rgb[3] = {0, 0, 0};
     for (int i = 0; i < 13 * 9; i++) {
-      uint32_t rgb[3] = {0, 0, 0};
-      for (int ch = 0; ch < c.channels; ch++) {
-        uint32_t v = TestRandom(seed) % (top + 1);
-        samples.push_back((uint16_t)v);
+      for (int ch = 0; ch < channels; ch++) {
+        samples.push_back((uint16_t)(TestRandom(seed) % (top + 1)));
         // Samples go to eight bits the way libpng strips them: the high byte, or scaled up from below 8.
-        if (ch < 3) rgb[ch] = c.bitDepth == 16 ? v >> 8 : v * 255 / top;
+        if (ch < 3) rgb[ch] = depth == 16 ? samples.back() >> 8 : samples.back() * 255 / top;
       }
-      const uint8_t *entry = &palette[3 * (size_t)samples.back() % palette.size()];
-      expected.push_back(c.colorType == PNG_COLOR_TYPE_PALETTE ? (uint32_t)entry[0] << 16 | entry[1] << 8 | entry[2]
-                         : c.channels <= 2                       ? rgb[0] * 0x010101
-                                                                 : rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+      const uint8_t *entry = &palette[3 * samples.back()];
+      expected.push_back(type == PNG_COLOR_TYPE_PALETTE ? (uint32_t)entry[0] << 16 | entry[1] << 8 | entry[2]
+                         : channels <= 2                ? rgb[0] * 0x010101
+                                                        : rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
     }
-    std::vector<uint8_t> trns;
-    if (c.colorType == PNG_COLOR_TYPE_PALETTE) trns = {0, 128};
-    int w = 0, h = 0;
-    EXPECT_EQ(Colours(DecodePNG, Png(13, 9, c.colorType, c.bitDepth, samples, palette, trns, c.interlaced), &w, &h),
-              expected)
-        << "colour type " << c.colorType << " depth " << c.bitDepth << (c.interlaced ? " interlaced" : "");
-    EXPECT_EQ(w * 100 + h, 13 * 100 + 9);
+    rows.push_back({DecodePNG, Png(13, 9, type, depth, samples, palette, {0, 128}, row < 2), 13, expected, 0,
+                    "png type " + std::to_string(type) + " depth " + std::to_string(depth)});
   }
+  for (const auto &[decode, file, width, pixels, tolerance, what] : rows) {
+    const auto [gotWidth, got] = Decoded<uint32_t>(decode, file);
+    ASSERT_EQ(got.size(), pixels.size()) << what;
+    EXPECT_EQ(gotWidth, width) << what;
+    int worst = 0;  // nothing above the colour either
+    for (size_t i = 0; i < got.size(); i++)
+      for (int shift = 0; shift < 32; shift += 8)
+        worst = std::max(worst, std::abs((int)(got[i] >> shift & 0xFF) - (int)(pixels[i] >> shift & 0xFF)));
+    EXPECT_LE(worst, tolerance) << what;
+  }
+  for (uint32_t p : Decoded<uint32_t>(DecodeJPEG, Jpeg(3, 5, grey, 1)).second)
+    EXPECT_EQ(p, (p & 0xFF) * 0x010101) << "grey JPEG channels";
 }
 
-TEST_F(DecoderTest, PngDamagedFilesFailWithNothingAllocated) {
-  const std::string good = Png(8, 8, PNG_COLOR_TYPE_RGB, 8, std::vector<uint16_t>(8 * 8 * 3, 77));
+TEST_F(DecoderTest, BrokenFilesFailWithNothingAllocated) {
+  // GIF: every cut before the end code fails (the end code reaches into the last data byte); header fields.
+  const std::vector<uint8_t> indices = Indices(20, 10, 16, 7), stream = LzwEncode(indices, {4});
+  const std::string gif = GifAround(20, 10, Palette(16), 3, 4, stream);
+  ASSERT_LT(stream.size(), 255u);
+  ExpectBrokenFail(Gif, gif, 13 + 3 * 16 + 11 + 1 + stream.size(),
+                   {{0, "g", "signature"}, {71, "\x01", "minimum code size 1"}, {71, "\x0A", "minimum code size 10"},
+                    {66, {0, 0}, "zero width"}, {68, {0, 0}, "zero height"},
+                    {66, {19, 0}, "more pixels than the picture holds"}});
+  const std::string bmp = Bmp(4, 4, 24, std::vector<uint32_t>(16, 0x123456), false);
+  ExpectBrokenFail(DecodeBMP, bmp, bmp.size() - 3,
+                   {{28, {16, 0}, "16 bits"}, {28, {32, 0}, "32 bits"}, {30, {1, 0, 0, 0}, "run-length compressed"},
+                    {26, {2, 0}, "two planes"}, {0, "BA", "signature"}, {14, {12, 0, 0, 0}, "core header"},
+                    {14, {(char)0xFF, (char)0xFF, 0, 0}, "info header past the end"},
+                    {10, {(char)0xFF, (char)0xFF, 0, 0}, "pixel offset past the end"},
+                    {10, {20, 0, 0, 0}, "pixel offset inside the header"}, {18, {0, 0, 0, 0}, "zero width"},
+                    {22, {0, 0, 0, 0}, "zero height"}, {22, {0, 0, 0, (char)0x80}, "height of -2^31"},
+                    {18, {0, 0, 1, 0}, "width past the data"},
+                    {22, {(char)0xFF, (char)0xFF, 0, 0}, "height past the data"},
+                    {18, "\xFF\xFF\xFF\x7F", "width beyond every limit"}});
+  // Cuts into the header; a frame of 65500 x 65500 pixels; four components (CMYK) without a conversion.
+  const std::string jpeg = Jpeg(16, 16, Smooth(16, 16), 3);
+  const size_t sof = jpeg.find("\xFF\xC0");
+  ExpectBrokenFail(DecodeJPEG, jpeg, 100, {{sof + 5, "\xFF\xDC\xFF\xDC", "pixel limit"}, {sof + 9, "\x04", "CMYK"}});
   // Cuts, and a flipped bit inside the header chunk, whose CRC then no longer matches.
-  ExpectBrokenFail(DecodePNG, good, good.size() - 12, {{20, std::string(1, good[20] ^ 0x40), "header CRC"}});
-  // The header claims 10000 x 10000 pixels (CRC made to match): width from one header, height from another.
-  std::string s = Png(10000, 1, PNG_COLOR_TYPE_GRAY, 1, std::vector<uint16_t>(10000, 1));
-  std::string tall = Png(1, 10000, PNG_COLOR_TYPE_GRAY, 1, std::vector<uint16_t>(10000, 1));
-  std::string both = s.substr(0, 20) + tall.substr(20, 4) + s.substr(24, 5);
-  uint32_t crc = (uint32_t)crc32(0, (const Bytef *)both.data() + 12, 17);
-  for (int i = 3; i >= 0; i--) both += (char)(crc >> (8 * i));
-  EXPECT_TRUE(Colours(DecodePNG, both + s.substr(33)).empty()) << "pixel limit";
+  const std::string png = Png(8, 8, PNG_COLOR_TYPE_RGB, 8, std::vector<uint16_t>(8 * 8 * 3, 77));
+  ExpectBrokenFail(DecodePNG, png, png.size() - 12, {{20, std::string(1, png[20] ^ 0x40), "header CRC"}});
+  // A PNG header claiming 10000 x 10000 pixels, its CRC made to match.
+  std::string huge = Png(10000, 1, PNG_COLOR_TYPE_GRAY, 1, std::vector<uint16_t>(10000, 1));
+  huge.replace(20, 4, std::string("\0\0\x27\x10", 4));
+  const uint32_t crc = (uint32_t)crc32(0, (const Bytef *)huge.data() + 12, 17);
+  for (int i = 0; i < 4; i++) huge[29 + i] = (char)(crc >> (24 - 8 * i));
+  // 5-bit codes: clear (16), pixel 1, then 31, far beyond the next code 18, then end (17).
+  const uint32_t bits = 16 | (1u << 5) | (31u << 10) | (17u << 15);
+  const std::string eight = Bmp(4, 4, 8, std::vector<uint32_t>(16, 1), false, std::vector<uint32_t>(256, 0x808080));
+  const std::tuple<DECODER, std::string, const char *> bad[] = {
+      {Gif, GifAround(20, 10, Palette(16), 3, 4, LzwEncode(indices, {4, true, true, false, false})), "no end code"},
+      {Gif, GifAround(20, 10, Palette(16), 3, 4, {(uint8_t)bits, (uint8_t)(bits >> 8), (uint8_t)(bits >> 16)}),
+       "undefined code"},
+      {DecodeBMP, eight.substr(0, 14 + 40 + 100), "colour table past the end"},
+      {DecodeBMP, std::string(eight).replace(14 + 32, 2, "\x01\x01"), "257 colours"},
+      {DecodeJPEG, "not a jpeg at all", "no JPEG"},
+      {DecodePNG, huge, "pixel limit"}};
+  for (const auto &[decode, file, what] : bad) EXPECT_TRUE(Fails(decode, file)) << what;
+  IMAGE image;
+  EXPECT_EQ(DecodeGIF((const unsigned char *)gif.data(), gif.size(), &image, nullptr, 199), 0) << "pixel limit";
 }
 
 TEST(TextureSize, PowersOfTwoUpToTheLimitAndNeverAbove1024AndRescaleSamplesTheNearestPixel) {
   for (int32_t size : {2, 512, 1024}) EXPECT_TRUE(TextureSizeAccepted(size, size == 512 ? 512 : 16384)) << size;
   for (int32_t size : {0, 1, 3, 1023, 2048, -2}) EXPECT_FALSE(TextureSizeAccepted(size, 16384)) << size;
   EXPECT_FALSE(TextureSizeAccepted(1024, 512));
-  const struct {
-    int32_t w, h, max, newW, newH;
-  } cases[] = {{300, 200, 1024, 512, 256},     {1, 1, 1024, 2, 2},     {4096, 8, 1024, 1024, 8},
-               {2048, 2048, 4096, 2048, 2048}, {3, 1000, 512, 4, 512}, {64, 65, 16384, 64, 128},
-               {3, 2, 1024, 4, 2}};
+  const struct { int32_t w, h, max, newW, newH; } cases[] = {
+      {300, 200, 1024, 512, 256}, {1, 1, 1024, 2, 2},     {4096, 8, 1024, 1024, 8}, {2048, 2048, 4096, 2048, 2048},
+      {3, 1000, 512, 4, 512},     {64, 65, 16384, 64, 128}, {3, 2, 1024, 4, 2}};
   const int64_t before = AllocTotal();
   for (auto &c : cases)
     for (int32_t pixelSize : {1, 4}) {

@@ -15,7 +15,6 @@ struct LZW_OPTIONS {
   int minCodeSize = 8;          // 2..9 (anything is written, so bad values can be tested too)
   bool leadingClear = true;     // a clear code before the first pixel
   bool clearWhenFull = true;    // clear once code 4095 is assigned; otherwise go on at 12 bits
-  size_t clearEvery = 0;        // also clear after every so many pixels (0: never)
   bool clearBeforeEnd = false;  // a clear code right before the end code
   bool endCode = true;          // false: the stream stops without an end code
 };
@@ -28,17 +27,16 @@ std::vector<uint8_t> LzwEncode(const std::vector<uint8_t> &indices, const LZW_OP
 std::string GifAround(int width, int height, const std::vector<uint8_t> &palette, int tableBits,
                       int minCodeSize, const std::vector<uint8_t> &stream);
 
-// Bitmaps of 0x00RRGGBB pixels (top row first) at 24 bits, or at 8 bits with a palette of 0x00RRGGBB
-// entries, stored bottom-up or top-down, rows padded to four bytes.
-std::string Bmp24(int width, int height, const std::vector<uint32_t> &pixels, bool topDown);
-std::string Bmp8(int width, int height, const std::vector<uint8_t> &indices, const std::vector<uint32_t> &palette,
-                 bool topDown);
+// A bitmap of width x height values, top row first, stored bottom-up or top-down with rows padded to four
+// bytes: at 24 bits each value is a 0x00RRGGBB pixel, at 8 bits an index into `palette` (0x00RRGGBB).
+std::string Bmp(int width, int height, int bits, const std::vector<uint32_t> &values, bool topDown,
+                const std::vector<uint32_t> &palette = {});
 
 // A JPEG at quality 95: 3 components take 0x00RRGGBB pixels, 1 takes the low byte of each as grey.
 std::string Jpeg(int width, int height, const std::vector<uint32_t> &pixels, int components);
 
 // A PNG from 16-bit samples (width x height x channels values; indices for palette pictures), stored at
-// `bitDepth`.
+// `bitDepth`. Palette pictures take the first 2^bitDepth colours of `paletteRgb` and the alpha of `trns`.
 std::string Png(int width, int height, int colorType, int bitDepth, const std::vector<uint16_t> &samples,
                 const std::vector<uint8_t> &paletteRgb = {}, const std::vector<uint8_t> &trns = {},
                 bool interlaced = false);
