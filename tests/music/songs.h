@@ -1,22 +1,19 @@
-// Generated test songs and libopenmpt's own rendering of them, shared by the music tests and benchmarks.
+// Generated test songs, shared by the music tests and benchmarks.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "modwrite/modwrite.h"
-#include "music/sound.h"
 #include "render.h"
 
 namespace songs {
 
 const int kRate = 44100;
-// The square test songs play 0.12 s a row (speed 6, tempo 125).
-const int kRowFrames = 5292;
+const int kRowFrames = 5292;  // a row of the square test songs: 0.12 s at speed 6, tempo 125
 
-// `orders` orders of one `rows`-row pattern of the writer's square song, the note panned hard left so the
-// right output channel stays silent (IT songs mix at full volume: the left channel reaches full scale). The
-// note starts in row `noteRow` and is held to the end.
+// `orders` orders of one `rows`-row pattern of the writer's square song, panned hard left (the right stays
+// silent; IT mixes at full volume, so the left reaches full scale), the note held from row `noteRow` on.
 inline modwrite::Module SquareSong(modwrite::Format format, int orders, int rows, int noteRow = 0) {
   modwrite::Module module = modwrite::SquareTestModule(format, rows);
   module.instruments[0].sample.panning = 0;
@@ -35,39 +32,28 @@ inline modwrite::Module BusySong(modwrite::Format format) {
   module.channels = 8;
   module.speed = 3;
   module.mixVolume = 64;
-  modwrite::Instrument square;
-  square.sample.data = modwrite::SquareWave(64, 4096, 12000);
-  square.sample.loop = modwrite::Loop::Forward;
-  square.sample.loopEnd = 4096;
-  square.sample.rate = 16744;
-  module.instruments.push_back(square);
-  modwrite::Instrument noise;
-  uint32_t seed = 12345;
-  for (int i = 0; i < 8000; i++) {
+  module.instruments.resize(2);
+  modwrite::Sample &square = module.instruments[0].sample, &noise = module.instruments[1].sample;
+  square.data = modwrite::SquareWave(64, 4096, 12000);
+  square.loop = modwrite::Loop::Forward;
+  square.loopEnd = 4096;
+  square.rate = 16744;
+  for (uint32_t i = 0, seed = 12345; i < 8000; i++) {
     seed = seed * 1103515245u + 12345u;
-    noise.sample.data.push_back((int16_t)((seed >> 16) & 0x7FFF) - 16384);
+    noise.data.push_back((int16_t)((seed >> 16) & 0x7FFF) - 16384);
   }
-  noise.sample.rate = 22050;
-  module.instruments.push_back(noise);
+  noise.rate = 22050;
   for (int p = 0; p < 4; p++) {
     modwrite::Pattern &pattern = module.AddPattern(32);
     for (int row = 0; row < 32; row++)
-      for (int channel = 0; channel < 8; channel++) {
-        if ((row + channel) % 4) continue;
-        modwrite::Cell &cell = pattern.At(row, channel);
-        cell.note = (uint8_t)(48 + (row * 7 + channel * 5 + p * 3) % 24);
-        cell.instrument = (uint8_t)(channel % 3 == 2 ? 2 : 1);
-        cell.volume = (int8_t)(32 + channel * 4);
-        if (channel % 2) cell.effect = modwrite::Effect::Arpeggio, cell.param = 0x37;
-      }
+      for (int channel = row % 4 ? 4 - row % 4 : 0; channel < 8; channel += 4)
+        pattern.At(row, channel) = {(uint8_t)(48 + (row * 7 + channel * 5 + p * 3) % 24),
+                                    (uint8_t)(channel % 3 == 2 ? 2 : 1), (int8_t)(32 + channel * 4),
+                                    channel % 2 ? modwrite::Effect::Arpeggio : modwrite::Effect::None,
+                                    (uint8_t)(channel % 2 ? 0x37 : 0)};
+    module.orders.push_back(p);
   }
-  module.orders = {0, 1, 2, 3};
   return module;
-}
-
-// The whole song as libopenmpt renders it, read in the engine's chunks.
-inline std::vector<int16_t> ReferenceRender(const std::vector<uint8_t> &file) {
-  return RenderModule(file, kSoundChunkFrames);
 }
 
 }  // namespace songs
