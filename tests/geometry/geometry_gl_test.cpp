@@ -11,18 +11,15 @@
 
 namespace {
 
-struct FEEDBACK_VERTEX {
-  float x, y, z, r, g, b, a, s, t, p, q;
-};
+struct FEEDBACK_VERTEX { float x, y, z, r, g, b, a, s, t, p, q; };
 
-// The vertices of the triangles drawn by `draw`, mapped back to world units of the (-100, 100) cube.
+// The vertices of the triangles drawn by `draw`, mapped back to world units of the (-100, 100) cube that the
+// projection shows (the modelview matrix stays the identity the suite begins with).
 template <class DRAW>
 std::vector<FEEDBACK_VERTEX> Capture(DRAW draw) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(-100, 100, -100, 100, -100, 100);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
   std::vector<GLfloat> buffer(4 << 20);
   glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
   glRenderMode(GL_FEEDBACK);
@@ -53,8 +50,7 @@ TEST_F(GeometryGL, KnotAndMetaballSurfaceSendEveryVertexWithItsAttributes) {
   knot.Generate();
   // LIGHT0 keeps OpenGL's white light along +z; on the driver's default material (ambient 0.3 under the
   // model's 0.2, diffuse 0.6) the lit colour is 0.06 + 0.6 times the normal's z.
-  glEnable(GL_LIGHT0);
-  glEnable(GL_LIGHTING);
+  for (GLenum cap : {GL_LIGHT0, GL_LIGHTING}) glEnable(cap);
   std::vector<FEEDBACK_VERTEX> got = Capture([&] { knot.Draw(); });
   glDisable(GL_LIGHTING);
   ASSERT_EQ(got.size(), 3 * knot.TriangleCount);
@@ -84,8 +80,7 @@ TEST_F(GeometryGL, KnotAndMetaballSurfaceSendEveryVertexWithItsAttributes) {
   ASSERT_GT(expected.vertices.size(), 300u);
   got = Capture([&] { m->DrawSurface(nullptr); });
   Capture([&] { m->DrawSurface(RecordMultiTexCoord); });
-  ASSERT_EQ(got.size(), expected.vertices.size());
-  ASSERT_EQ(gMultiCalls.size(), 6 * got.size());
+  ASSERT_EQ(std::make_pair(got.size(), gMultiCalls.size()), std::make_pair(expected.vertices.size(), 6 * got.size()));
   for (size_t i = 0; i < got.size(); i++) {
     const VECTOR3 &v = expected.vertices[i];
     const float l = sqrtf(v.x * v.x + v.y * v.y + v.z * v.z), *u = &gMultiCalls[6 * i];

@@ -28,16 +28,11 @@ VECTOR3 RingCentre(const MX_TORUS_KNOT &k, uint32_t ring) {
 TEST(MxTorusKnot, EveryShapeIsATubeOfItsRadiusAcrossTheCurveClosedOrOpenAsItsNumbersSay) {
   // WaveCount only counts for the wavy circle of type 1; P and Q count for every type. The last two shapes
   // are the extreme accepted splits.
-  const struct {
-    const char *what;
-    int type;
-    float p, q, waveCount;
-    int segments, sides;
-    uint32_t rings;
-  } shapes[] = {{"closed knot", 2, 1, 4, 0, 120, 16, 120},           {"P 1.5", 2, 1.5f, 4, 0, 120, 16, 121},
-                {"type 1, 2.5 waves", 1, 1, 4, 2.5f, 120, 16, 121},  {"type 0, 2.5 waves", 0, 1, 4, 2.5f, 120, 16, 120},
-                {"type 0, Q 4.5", 0, 1, 4.5f, 2.5f, 120, 16, 121},   {"knot 2, 3", 2, 2, 3, 0, 77, 9, 77},
-                {"type 1, 3 waves, 4 x 200", 1, 1, 4, 3, 4, 200, 4}, {"1000 x 3", 2, 1, 4, 0, 1000, 3, 1000}};
+  const struct { const char *what; int type; float p, q, waveCount; int segments, sides; uint32_t rings; } shapes[] = {
+      {"closed knot", 2, 1, 4, 0, 120, 16, 120},           {"P 1.5", 2, 1.5f, 4, 0, 120, 16, 121},
+      {"type 1, 2.5 waves", 1, 1, 4, 2.5f, 120, 16, 121},  {"type 0, 2.5 waves", 0, 1, 4, 2.5f, 120, 16, 120},
+      {"type 0, Q 4.5", 0, 1, 4.5f, 2.5f, 120, 16, 121},   {"knot 2, 3", 2, 2, 3, 0, 77, 9, 77},
+      {"type 1, 3 waves, 4 x 200", 1, 1, 4, 3, 4, 200, 4}, {"1000 x 3", 2, 1, 4, 0, 1000, 3, 1000}};
   MX_TORUS_KNOT knot;
   knot.Twist = 3, knot.BulgeDepth = 0, knot.WaveDepth = 0.4f;
   for (const auto &s : shapes) {
@@ -80,12 +75,9 @@ TEST(MxTorusKnot, HandComputedPointsOfTheCurveTheBulgesTheEllipseTheTwistAndTheT
   // The default knot: C(u) = 40 / (2.2 - sin 4u) (cos u, sin u, cos 4u), 120 rings of 16 sides, tube 7
   // bulging to 7 x 1.666 where cos(4u) is -1.
   const float s = 40 / 2.2f, h = s * 0.70710678f;
-  const struct {
-    uint32_t ring;
-    VECTOR3 centre;
-    float radius;  // of the ring's side 3
-  } centres[] = {{0, {s, 0, s}, 7}, {30, {0, s, s}, 7}, {15, {h, h, -s}, 7 * 1.666f},
-                 {5, {28.963845f, 7.7608388f, 14.992789f}, 7 * 1.1665f}};
+  const struct { uint32_t ring; VECTOR3 centre; float radius; /* of side 3 */ } centres[] = {
+      {0, {s, 0, s}, 7}, {30, {0, s, s}, 7}, {15, {h, h, -s}, 7 * 1.666f},
+      {5, {28.963845f, 7.7608388f, 14.992789f}, 7 * 1.1665f}};
   MX_TORUS_KNOT knot;
   knot.Bulges = 4;
   knot.Generate();
@@ -102,10 +94,7 @@ TEST(MxTorusKnot, HandComputedPointsOfTheCurveTheBulgesTheEllipseTheTwistAndTheT
   EXPECT_NEAR(Length(Minus(knot.Vertices[30 * 16 + 4], RingCentre(knot, 30))), 7 * 1.7f, 2e-3f);
   // A plain circle of radius 20 in the xy plane turning its section by 3u: the frame's normal is -z and
   // its binormal points away from the centre, so side 0 starts at z = -7 and turns inwards and over.
-  const struct {
-    uint32_t ring, side;
-    VECTOR3 at;
-  } vertices[] = {
+  const struct { uint32_t ring, side; VECTOR3 at; } vertices[] = {
       {0, 0, {20, 0, -7}}, {10, 0, {11.25833f, 6.5f, 0}}, {10, 4, {17.320508f, 10, -7}}, {20, 0, {10, 17.320508f, 7}}};
   knot.CurveType = 1, knot.Twist = 3, knot.EllipseRatio = 1;
   knot.Generate();
@@ -114,7 +103,9 @@ TEST(MxTorusKnot, HandComputedPointsOfTheCurveTheBulgesTheEllipseTheTwistAndTheT
   knot.Release();
 }
 
-TEST(MxTorusKnot, RegenerationReusesStorageAndGivesTheSameTrianglesAndNormalsAsAFreshKnot) {
+// Regeneration reuses the storage; radii of zero collapse the tube without NaN; parameters out of range and
+// drawing before generating end the program.
+TEST(MxTorusKnot, RegenerationZeroRadiiAndParametersOutOfRange) {
   MX_TORUS_KNOT knot, fresh;
   knot.Generate();
   const VECTOR3 *vertices = knot.Vertices;
@@ -129,31 +120,25 @@ TEST(MxTorusKnot, RegenerationReusesStorageAndGivesTheSameTrianglesAndNormalsAsA
   EXPECT_EQ(0, memcmp(knot.Triangles, fresh.Triangles, sizeof(uint32_t) * 3 * 3840));
   fresh.Release();
   EXPECT_EQ(AllocTotal(), before);
-  knot.Release();
-  EXPECT_TRUE(knot.Vertices == nullptr && knot.VertexCount + knot.TriangleCount == 0);
-  EXPECT_EQ(AllocTotal(), before - (int64_t)(1920 * 12 * 3 + 3840 * 12));
-}
-
-TEST(MxTorusKnot, RadiiOfZeroCollapseTheTubeWithoutNaNAndOutOfRangeParametersEndTheProgram) {
   // A curve of radius 0 has no frame: every ring collapses onto the curve's point, normals and all.
   for (float tube : {7.0f, 0.0f}) {
-    MX_TORUS_KNOT knot;
     knot.CurveType = tube ? 2 : 1, knot.CurveRadius = 0, knot.TubeRadius = tube;
     knot.Generate();
     for (uint32_t i = 0; i < knot.VertexCount; i++) {
       const VECTOR3 &v = knot.Vertices[i], &n = knot.Normals[i];
       ASSERT_TRUE(v.x == 0 && v.y == 0 && v.z == 0 && n.x == 0 && n.y == 0 && n.z == 0) << tube << " vertex " << i;
     }
-    knot.Release();
   }
+  knot.Release();
+  EXPECT_TRUE(knot.Vertices == nullptr && knot.VertexCount + knot.TriangleCount == 0);
+  EXPECT_EQ(AllocTotal(), before - (int64_t)(1920 * 12 * 3 + 3840 * 12));
   ScopedTempDir dir;
   MX_TORUS_KNOT bad[6];
   bad[0].Segments = 3, bad[1].Segments = 1001, bad[2].Sides = 2, bad[3].Sides = 201;
   bad[4].CurveRadius = bad[5].TubeRadius = -0.1f;
-  for (MX_TORUS_KNOT &k : bad) {
-    const std::string what = "case " + std::to_string(&k - bad);
-    ExpectFatal([&] { k.Generate(); }, "mx_knot", "MX_TORUS_KNOT:: Invalid paras range !", -1, what);
-  }
+  for (MX_TORUS_KNOT &k : bad)
+    ExpectFatal([&] { k.Generate(); }, "mx_knot", "MX_TORUS_KNOT:: Invalid paras range !", -1,
+                "case " + std::to_string(&k - bad));
   ExpectFatal([] { MX_TORUS_KNOT().Draw(); }, "mx_knot", "MX_TORUS_KNOT::Generate first !");
 }
 
