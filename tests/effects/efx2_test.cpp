@@ -17,7 +17,7 @@ std::vector<float> RandomFloats(size_t n) {
   return v;
 }
 
-TEST(FFT, ForwardAndInverseMatchTheDirectTransformAndFewerThanTwoSamplesEndTheProgram) {
+TEST(FFT, MatchesTheDirectTransformPeaksAtTheStrongestWindowsCentroidAndNeedsTwoSamples) {
   srand(3);
   for (uint32_t n : {2u, 4u, 8u, 64u, 256u, 1024u}) {
     const std::vector<float> re = RandomFloats(n), im = RandomFloats(n);
@@ -41,21 +41,14 @@ TEST(FFT, ForwardAndInverseMatchTheDirectTransformAndFewerThanTwoSamplesEndThePr
   ScopedTempDir dir;
   static float one[1] = {1}, out[2];
   ExpectFatal([] { FFT::Compute(1, 0, one, nullptr, out, out + 1); }, "efx2", "FFT::Not enouch samples !");
-}
-
-TEST(PeakFrequency, TheCentroidOfTheStrongestWindowLowestFirstAfterTheLowCut) {
   // Eight samples: bins 0 to 3 of each array count; the power P = re^2 + im^2.
-  const struct {
-    uint32_t w;
-    float rate, re[4], im[4], frequency, power[4];
-  } cases[] = {
+  const struct { uint32_t w; float rate, re[4], im[4], frequency, power[4]; } cases[] = {
       {1, 8000, {0, 0, 3, 0}, {0, 0, 0, 0}, 2000, {0, 0, 9, 0}},  // windows {1, 2} and {2, 3} tie at 9
       {1, 8000, {0, 1, 0, 1}, {0, 0, 0, 0}, 1000, {0, 1, 0, 1}},  // every window ties: the lowest wins
       {2, 8000, {0, 1, 1, 0}, {0, 0, 0, 0}, 1500, {0, 1, 1, 0}},  // halfway between bins 1 and 2
       {1, 8000, {0, 0, 0, 0}, {0, 0, 0, 2}, 3000, {0, 0, 0, 4}},  // the imaginary part counts as well
       {1, 8000, {7, 0, 0, 0}, {0, 0, 0, 0}, -1, {0, 0, 0, 0}},    // the constant component alone is cut
-      {1, 100, {5, 5, 0, 2}, {0, 0, 0, 0}, 37.5f, {0, 0, 0, 4}},  // at 100 Hz bins 0 and 1 are below 20 Hz
-  };
+      {1, 100, {5, 5, 0, 2}, {0, 0, 0, 0}, 37.5f, {0, 0, 0, 4}}};  // at 100 Hz bins 0 and 1 are below 20 Hz
   for (const auto &c : cases) {
     float re[8] = {}, im[8] = {}, power[4];
     std::copy(c.re, c.re + 4, re), std::copy(c.im, c.im + 4, im);
@@ -78,9 +71,7 @@ int RaisedBand(float frequency) {
   return raised;
 }
 
-// The music's signed samples, read as unsigned, add a square wave of the tone's period: the scenes test plays
-// a tone through the player and finds its bar.
-TEST(Spectrum, PureTonesLandInTheirBandsAndSilenceRaisesNoBar) {
+TEST(Spectrum, PureTonesLandInTheirBandsTheEdgesInTheLowerAndLevelsRiseAndSinkByAQuarter) {
   const std::pair<double, int> cases[] = {{1, 1}, {2, 2}, {4, 3}, {6, 4}, {12, 4}, {24, 5}, {40, 6}, {72, 7}, {90, 8}};
   for (const auto &[bin, band] : cases) {
     uint16_t samples[256];
@@ -91,16 +82,13 @@ TEST(Spectrum, PureTonesLandInTheirBandsAndSilenceRaisesNoBar) {
   }
   uint16_t silence[256] = {};
   EXPECT_EQ(SpectrumPeakFrequency(silence), -1.0f);
-}
-
-TEST(Spectrum, BandEdgesBelongToTheLowerBandAndHitsRiseByAQuarterOfTheRestOthersLoseAQuarter) {
+  // Band edges belong to the lower band; a hit closes a quarter of the gap to 100, the others lose a quarter.
   const std::pair<float, int> edges[] = {{170, 0},      {170.01f, 1}, {60, -1},       {60.01f, 0}, {3000, 4},
                                          {3000.01f, 5}, {16000, 8},   {16000.5f, -1}, {-1, -1}};
   for (const auto &[frequency, band] : edges) EXPECT_EQ(RaisedBand(frequency), band) << frequency;
   float levels[SPECTRUM_BANDS] = {80, 40, 20, 10, 8, 4, 2, 1, 99};
   SpectrumUpdateBands(levels, -1);
-  const float expected[SPECTRUM_BANDS] = {60, 30, 15, 7.5f, 6, 3, 1.5f, 0.75f, 74.25f};
-  EXPECT_EQ(std::vector<float>(levels, levels + 9), std::vector<float>(expected, expected + 9));
+  EXPECT_EQ(std::vector<float>(levels, levels + 9), std::vector<float>({60, 30, 15, 7.5f, 6, 3, 1.5f, 0.75f, 74.25f}));
   std::fill(levels, levels + SPECTRUM_BANDS, 0.0f);
   for (float rise : {25.0f, 43.75f, 57.8125f, 68.359375f}) {
     SpectrumUpdateBands(levels, 1033.6f);

@@ -35,14 +35,11 @@ TEST(TentacleTube, RingsTaperFromThirtyAroundTheAxisCasesAndQuadsGoRingByRing) {
       EXPECT_NEAR(Distance(c.position, points[k]), k == 31 ? 0 : 30 - 0.625f * k, 1e-4f) << "ring " << k;
   }
   // Side vectors when the tangent lies on an axis, the texture coordinates from the corner's direction.
-  const struct {
-    VECTOR3 next, u, w;  // p[1] - p[0] is minus the tangent of ring 0
-  } cases[] = {
+  const struct { VECTOR3 next, u, w; /* p[1] - p[0] is minus the tangent of ring 0 */ } cases[] = {
       {{-1, 0, 0}, {0, 0, -1}, {0, 1, 0}},                    // tangent +x
       {{1, 0, 0}, {0, 0, 1}, {0, 1, 0}},                      // tangent -x
       {{0, 0, -1}, {0, 0, 1}, {0, 0, 0}},                     // tangent +z: the ring collapses
-      {{-0.8f, -0.6f, 0}, {0, 0, 0.6f}, {0.36f, -0.48f, 0}},  // u = (0, -t.z, t.y) is not normalised
-  };
+      {{-0.8f, -0.6f, 0}, {0, 0, 0.6f}, {0.36f, -0.48f, 0}}};  // u = (0, -t.z, t.y) is not normalised
   for (const auto &c : cases) {
     OWNED_TENTACLE side({{0, 0, 0}, {c.next.x * 50, c.next.y * 50, c.next.z * 50}, {0, 0, 0}});
     TentacleRing(side.tentacle, 0, ring);
@@ -55,10 +52,7 @@ TEST(TentacleTube, RingsTaperFromThirtyAroundTheAxisCasesAndQuadsGoRingByRing) {
     }
   }
   // Quads ring by ring, side by side: ring k corner i, ring k + 1 corner i, then corner i + 1 of both.
-  struct RECORDER {
-    std::vector<TUBE_CORNER> corners;
-    void Vertex(const TUBE_CORNER &c) { corners.push_back(c); }
-  } out, none;
+  struct { std::vector<TUBE_CORNER> corners; void Vertex(const TUBE_CORNER &c) { corners.push_back(c); } } out, none;
   TentacleTube(t.tentacle, out);
   ASSERT_EQ(out.corners.size(), 31u * 4 * 4);
   for (size_t v = 0; v < out.corners.size(); v++) {
@@ -71,18 +65,18 @@ TEST(TentacleTube, RingsTaperFromThirtyAroundTheAxisCasesAndQuadsGoRingByRing) {
   EXPECT_TRUE(none.corners.empty());
 }
 
-TEST(TackleUpdate, DriftsUntilTheTimeRunsOutThenRetargetsWithoutMoving) {
+TEST(Tackle, DriftsThenRetargetsWithoutMovingStartsFromRegularShapesAndFreesItsLights) {
   OWNED_TENTACLE t({{0, 0, 0}, {1, 2, 3}, {4, 5, 6}}, {{0, 0, 0}, {1, 1, 1}, {-2, 0, 2}});
-  TACKLE tackle = {};
-  tackle.tentacleCount = 1, tackle.tentacles = &t.tentacle;
-  TackleUpdate(&tackle, 2);
+  TACKLE one = {};
+  one.tentacleCount = 1, one.tentacles = &t.tentacle;
+  TackleUpdate(&one, 2);
   EXPECT_EQ(t.tentacle.timeLeft, 8);
   EXPECT_NEAR(Distance(t.points[1], {3, 4, 5}) + Distance(t.points[2], {0, 5, 10}), 0, 1e-5f) << "velocity x dt";
   srand(9);
   t.tentacle.timeLeft = 0.5f;
-  const std::vector<VECTOR3> before = t.points;
-  TackleUpdate(&tackle, 1);
-  for (int k = 0; k < 3; k++) EXPECT_EQ(Distance(t.points[k], before[k]), 0) << "no move";
+  const std::vector<VECTOR3> at = t.points;
+  TackleUpdate(&one, 1);
+  for (int k = 0; k < 3; k++) EXPECT_EQ(Distance(t.points[k], at[k]), 0) << "no move";
   const float time = t.tentacle.timeLeft;
   EXPECT_TRUE(time >= 16.5f - 0.01f && time <= 49.5f) << time;
   // The new speeds reach the target shape exactly when the time runs out: its root is the origin and
@@ -92,9 +86,6 @@ TEST(TackleUpdate, DriftsUntilTheTimeRunsOutThenRetargetsWithoutMoving) {
                             t.points[k].z + t.velocity[k].z * time};
     EXPECT_NEAR(Distance(target), 400.0f * k / 3, k ? 30 * sqrtf(3) + 0.01f : 1e-5f) << "point " << k;
   }
-}
-
-TEST(Tackle, CreationRunsTheBundleIntoRegularShapesAndDestructionFreesTheLights) {
   srand(1234);
   const int64_t before = AllocTotal();
   TACKLE *tackle = TackleCreate(nullptr, 32, 10);
