@@ -24,8 +24,7 @@ const PLATFORM_DIALOG_CONTROL kControls[] = {
     {104, DLG_AUTORADIO, "32 BPP", 140, 20, 40, 10, 1},  {202, DLG_GROUPBOX, "Z_buffer", 135, 55, 60, 40, 0},
     {107, DLG_AUTORADIO, "24 bit", 140, 80, 40, 10, 1},  {108, DLG_AUTOCHECKBOX, "BackFace Cull", 5, 100, 80, 10, 1},
     {116, DLG_EDITDIGITS, "", 105, 125, 90, 12, 0},
-    {999, DLG_AUTOCHECKBOX, "Do not force video mode", 5, 115, 90, 10, 0},
-};
+    {999, DLG_AUTOCHECKBOX, "Do not force video mode", 5, 115, 90, 10, 0}};
 const PLATFORM_DIALOG_TEMPLATE kTemplate = {"Tunemill - setup", 8, 20, 20, 202, 143, kControls, 12};
 const int32_t kChecked[] = {100, 103, 104, 108, 999, 107};  // read back when OK is pressed
 
@@ -36,25 +35,23 @@ int Y(double y) { return int((20 + y) * 2.4); }
 
 // What the procedure saw: message, control id and the edit box's text at that moment, one entry per
 // message. The procedure runs on the dialog's thread, the xdotool driver on its own.
-std::mutex sLock;
+std::recursive_mutex sLock;
 std::vector<std::tuple<int32_t, int32_t, std::string>> sSeen;
 SDL_Event sInitEvent;          // sent to the dialog from the init message when its type is set
 std::vector<int32_t> sChecks;  // kChecked's states when the dialog ended
 
 bool Saw(int32_t id, const std::string &text = "") {
-  std::lock_guard<std::mutex> hold(sLock);
+  std::lock_guard<std::recursive_mutex> hold(sLock);
   for (const auto &[message, seenId, seenText] : sSeen)
     if (seenId == id && (text.empty() || seenText == text)) return true;
   return false;
 }
 
 int32_t Procedure(PlatformDialog *dialog, int32_t message, int32_t id) {
+  std::lock_guard<std::recursive_mutex> hold(sLock);  // recursive: a message sent from a message comes in here
   char text[32];
   PlatformGetDialogText(dialog, 116, text, sizeof text);
-  {
-    std::lock_guard<std::mutex> hold(sLock);
-    sSeen.emplace_back(message, id, text);
-  }
+  sSeen.emplace_back(message, id, text);
   if (message == DLG_INIT) {
     PlatformSetDialogText(dialog, 116, "0");
     EXPECT_EQ(sSeen.size(), 1u) << "a change made during init waits for init to return";
@@ -75,8 +72,7 @@ int32_t Procedure(PlatformDialog *dialog, int32_t message, int32_t id) {
 // Runs the dialog with `driver` on a thread of its own, starting afresh. Video stays up for the next test.
 int32_t RunDialog(const std::function<void()> &driver, Uint32 initEvent = 0) {
   sSeen.clear(), sChecks.clear();
-  sInitEvent = {};
-  sInitEvent.type = initEvent;
+  sInitEvent = SDL_Event{initEvent};
   if (initEvent == SDL_WINDOWEVENT) sInitEvent.window.event = SDL_WINDOWEVENT_CLOSE;
   std::thread thread(driver);
   const int32_t result = PlatformRunDialog(&kTemplate, nullptr, Procedure);
@@ -87,23 +83,15 @@ int32_t RunDialog(const std::function<void()> &driver, Uint32 initEvent = 0) {
 // The dialog is up and drawing once a point of its background, left of the OK button, has its light grey.
 bool DialogShown() { return WaitFor([] { return ScreenPixel(X(2), Y(60)) == 0xF0F0F0u; }, 30, 0.02); }
 
-// Escape is the end-to-end test's, through the real program's dialog.
-TEST(SetupDialog, ClosingAndQuittingAreCancel) {
+TEST(SetupDialog, ClosingAndQuittingAreCancelAndClicksTypingAndPastingReachTheControls) {
+  // Escape is the end-to-end test's, through the real program's dialog.
   for (Uint32 type : {SDL_WINDOWEVENT, SDL_QUIT}) EXPECT_EQ(RunDialog([] {}, type), IDCANCEL) << type;
-}
-
-TEST(SetupDialog, ClicksTypingAndPastingReachTheControls) {
   const auto click = [](double x, double y) {
     return "mousemove --sync " + std::to_string(X(x)) + " " + std::to_string(Y(y)) + " click 1 ";
   };
   // xdotool's arguments, the control and its text that the procedure must see then, and how long to try
   // again: the edit box takes keys from the frame after the click, so its first digit is sent until it comes.
-  const struct {
-    std::string keys;
-    int32_t id;
-    const char *text;
-    double retry;
-  } steps[] = {
+  const struct { std::string keys; int32_t id; const char *text; double retry; } steps[] = {
       {click(84, 20), 100, "", 0},   // 320x240
       {click(9, 105), 108, "", 0},   // BackFace Cull off
       {click(9, 120), 999, "", 0},   // Do not force video mode
@@ -112,8 +100,7 @@ TEST(SetupDialog, ClicksTypingAndPastingReachTheControls) {
       {"key ctrl+a type --delay 80 999", 116, "999", 0},
       {"type --delay 80 3", 116, "03", 0},     // "999" was rewritten to "0" while the box was being typed in
       {"key ctrl+a ctrl+v", 116, "0x20", 0}};  // pasted text goes in as it is
-  // A step that never comes leaves with Escape.
-  const auto drive = [&] {
+  const auto drive = [&] {  // a step that never comes leaves with Escape
     if (!DialogShown()) return false;
     for (const auto &step : steps) {
       const auto seen = [&] {

@@ -28,10 +28,8 @@ class MainWindow : public ::testing::Test {
   void TearDown() override { PlatformDestroyWindow(window_); }  // video stays up for the next test
   // Takes messages until `condition` holds.
   bool Settle(const std::function<bool()> &condition) {
-    PLATFORM_MESSAGE message;
     return WaitFor([&] {
-      while (PlatformTakeMessage(&message)) {
-      }
+      for (PLATFORM_MESSAGE message; PlatformTakeMessage(&message);) continue;
       return condition();
     });
   }
@@ -41,20 +39,22 @@ class MainWindow : public ::testing::Test {
     return r;
   }
   Uint32 Flags() { return SDL_GetWindowFlags(PlatformNativeWindow(window_)); }
-  // Sends an event to the window as SDL would deliver it and gives back the next message of a kind other
-  // than PM_OTHER.
+  // Sends an event to the window as SDL would deliver it; the next message of a kind other than PM_OTHER.
   PLATFORM_MESSAGE Next(SDL_Event event) {
     event.window.windowID = SDL_GetWindowID(PlatformNativeWindow(window_));  // same field in every kind
     SDL_PushEvent(&event);
     PLATFORM_MESSAGE message = {};
-    while (PlatformTakeMessage(&message) && message.Kind == PM_OTHER) {
-    }
+    while (PlatformTakeMessage(&message) && message.Kind == PM_OTHER) continue;
     return message;
   }
   PlatformWindow *window_ = nullptr;
 };
 
-TEST_F(MainWindow, CoversThePrimaryScreenAndMoves) {
+// The mouse word: 1 left, 2 right, 4 Shift, 8 Ctrl, 16 middle, as held after the event; keys come
+// translated (their codes are the platform tests' without a display); closing and quitting are the window's
+// destruction (SIGTERM is the end-to-end test's, as are messages through the window a pixel format
+// re-creates), focus its activation.
+TEST_F(MainWindow, CoversThePrimaryScreenMovesAndTurnsEventsIntoMessagesInTheDirectorsTerms) {
   Rect screen = {0, 0, 0, 0}, desktop;
   PlatformGetScreenSize(&screen[2], &screen[3]);
   PlatformGetDesktopRect(&desktop[0], &desktop[1], &desktop[2], &desktop[3]);
@@ -62,19 +62,7 @@ TEST_F(MainWindow, CoversThePrimaryScreenAndMoves) {
   EXPECT_TRUE((Flags() & SDL_WINDOW_BORDERLESS) && (Flags() & SDL_WINDOW_ALWAYS_ON_TOP));
   PlatformMoveWindow(window_, 100, 50, 640, 480);
   EXPECT_TRUE(Settle([&] { return WindowRect() == Rect{100, 50, 640, 480}; })) << WindowRect()[0];
-}
-
-// The mouse word: 1 left, 2 right, 4 Shift, 8 Ctrl, 16 middle, as held after the event; keys come
-// translated (their codes are the platform tests' without a display); closing and quitting are the window's
-// destruction (SIGTERM is the end-to-end test's, as are messages through the window a pixel format
-// re-creates), focus its activation.
-TEST_F(MainWindow, EventsBecomeMessagesInTheDirectorsTerms) {
-  const struct {
-    Uint32 type;
-    Uint8 button;
-    int mod;
-    int32_t kind, buttons;
-  } events[] = {
+  const struct { Uint32 type; Uint8 button; int mod; int32_t kind, buttons; } events[] = {
       {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, KMOD_NONE, PM_LBUTTONDOWN, 1},
       {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, KMOD_NONE, PM_RBUTTONDOWN, 1 | 2},
       {SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, KMOD_LSHIFT | KMOD_RCTRL, PM_MBUTTONDOWN, 1 | 2 | 4 | 8 | 16},
@@ -82,30 +70,24 @@ TEST_F(MainWindow, EventsBecomeMessagesInTheDirectorsTerms) {
       {SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, KMOD_NONE, PM_MBUTTONUP, 2},
       {SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, KMOD_NONE, PM_RBUTTONUP, 0},
       {SDL_MOUSEMOTION, 0, KMOD_NONE, PM_MOUSEMOVE, 2},  // the motion's own button state
-      {SDL_KEYDOWN, 0, KMOD_NONE, PM_KEYDOWN, 'F'},
-      {SDL_KEYUP, 0, KMOD_NONE, PM_KEYUP, 'F'},
+      {SDL_KEYDOWN, 0, KMOD_NONE, PM_KEYDOWN, 'F'}, {SDL_KEYUP, 0, KMOD_NONE, PM_KEYUP, 'F'},
       {SDL_WINDOWEVENT, SDL_WINDOWEVENT_FOCUS_LOST, KMOD_NONE, PM_ACTIVATE, PM_INACTIVE},
       {SDL_WINDOWEVENT, SDL_WINDOWEVENT_FOCUS_GAINED, KMOD_NONE, PM_ACTIVATE, PM_ACTIVE},
-      {SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE, KMOD_NONE, PM_DESTROY, 0},
-      {SDL_QUIT, 0, KMOD_NONE, PM_DESTROY, 0},
-  };
-  int32_t at = 10;
+      {SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE, KMOD_NONE, PM_DESTROY, 0}, {SDL_QUIT, 0, KMOD_NONE, PM_DESTROY, 0}};
   for (const auto &e : events) {
+    const int32_t at = 10 * (int32_t)(&e - events + 1);
     SDL_SetModState(static_cast<SDL_Keymod>(e.mod));
     SDL_Event event = {};
-    event.type = e.type;
-    event.button.button = e.button, event.button.x = at, event.button.y = at + 1;
+    event.type = e.type, event.button.button = e.button, event.button.x = at, event.button.y = at + 1;
     if (e.type == SDL_WINDOWEVENT) event.window.event = e.button;
     if (e.type == SDL_MOUSEMOTION) event.motion.state = SDL_BUTTON_RMASK, event.motion.x = at, event.motion.y = at + 1;
     if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) event.key.keysym.sym = SDLK_f;
     const PLATFORM_MESSAGE m = Next(event);
     const bool mouse = e.type >= SDL_MOUSEMOTION && e.type <= SDL_MOUSEBUTTONUP;
-    const int32_t value = e.kind == PM_ACTIVATE ? m.Active : e.type == SDL_KEYDOWN || e.type == SDL_KEYUP ? m.Key
-                          : mouse                ? (int32_t)m.Buttons
-                                                 : 0;
+    const bool key = e.type == SDL_KEYDOWN || e.type == SDL_KEYUP;
+    const int32_t value = e.kind == PM_ACTIVATE ? m.Active : key ? m.Key : mouse ? (int32_t)m.Buttons : 0;
     EXPECT_EQ((Rect{m.Kind, value, mouse ? m.X : at, mouse ? m.Y : at + 1}), (Rect{e.kind, e.buttons, at, at + 1}))
         << "event " << &e - events;
-    at += 10;
   }
   // The window is still there for the shutdown to use, and minimised and restored it shows again.
   EXPECT_NE(SDL_GetWindowFromID(SDL_GetWindowID(PlatformNativeWindow(window_))), nullptr);
@@ -114,23 +96,7 @@ TEST_F(MainWindow, EventsBecomeMessagesInTheDirectorsTerms) {
   EXPECT_TRUE(Settle([&] { return (Flags() & SDL_WINDOW_SHOWN) && !(Flags() & SDL_WINDOW_MINIMIZED); }));
 }
 
-TEST_F(MainWindow, DisplayModeChangesOnlyToAModeTheDisplayHas) {
-  // The display offers 1024x768 at 24 bits (32 per pixel) and nothing else; a second change while one is in
-  // force is refused; restoring twice is harmless; destroying the window gives the display its mode back.
-  EXPECT_NE(PlatformChangeDisplayMode(window_, 640, 480, 32) * PlatformChangeDisplayMode(window_, 1024, 768, 16), 0);
-  EXPECT_EQ(PlatformDisplayModeChanged(), 0);
-  ASSERT_EQ(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
-  EXPECT_TRUE(PlatformDisplayModeChanged() && (Flags() & SDL_WINDOW_FULLSCREEN));
-  EXPECT_NE(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
-  for (int twice = 0; twice < 2; twice++) PlatformRestoreDisplayMode();
-  EXPECT_FALSE(PlatformDisplayModeChanged() || (Flags() & SDL_WINDOW_FULLSCREEN));
-  ASSERT_EQ(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
-  PlatformDestroyWindow(window_);
-  window_ = nullptr;
-  EXPECT_EQ(PlatformDisplayModeChanged(), 0);
-}
-
-TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
+TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasItAndTheDisplayModeChangesOnlyToOneItHas) {
   PIXELFORMATDESCRIPTOR request = {}, described = {};
   request.nSize = sizeof request, request.nVersion = 1, request.iPixelType = PFD_TYPE_RGBA;
   request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
@@ -155,8 +121,7 @@ TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
   ASSERT_EQ(PlatformMakeCurrent(window_, context), 1);
   EXPECT_EQ(GlInteger(GL_DEPTH_BITS) * 100 + GlInteger(GL_STENCIL_BITS),
             described.cDepthBits * 100 + described.cStencilBits);
-  // SDL lets the environment hide an extension's entry points, as a driver without it would (that both are
-  // there exactly with the extension is the driver test's).
+  // The environment hides an extension's entry points, as a driver without it would (the driver test has both).
   EXPECT_NE(PlatformGetProcAddress("glActiveTextureARB"), nullptr);
   setenv("GL_ARB_multitexture", "0", 1);
   EXPECT_EQ(PlatformGetProcAddress("glActiveTextureARB"), nullptr);
@@ -164,6 +129,20 @@ TEST_F(MainWindow, PixelFormatIsDescribedAsTheContextHasIt) {
   EXPECT_EQ(PlatformMakeCurrent(window_, nullptr), 1);
   PlatformDeleteGLContext(context);
   EXPECT_EQ(PlatformGetProcAddress("glClear"), nullptr);
+
+  // The display offers 1024x768 at 24 bits (32 per pixel) and nothing else; a second change while one is in
+  // force is refused; restoring twice is harmless; destroying the window gives the display its mode back.
+  EXPECT_NE(PlatformChangeDisplayMode(window_, 640, 480, 32) * PlatformChangeDisplayMode(window_, 1024, 768, 16), 0);
+  EXPECT_EQ(PlatformDisplayModeChanged(), 0);
+  ASSERT_EQ(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
+  EXPECT_TRUE(PlatformDisplayModeChanged() && (Flags() & SDL_WINDOW_FULLSCREEN));
+  EXPECT_NE(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
+  for (int twice = 0; twice < 2; twice++) PlatformRestoreDisplayMode();
+  EXPECT_FALSE(PlatformDisplayModeChanged() || (Flags() & SDL_WINDOW_FULLSCREEN));
+  ASSERT_EQ(PlatformChangeDisplayMode(window_, 1024, 768, 32), 0);
+  PlatformDestroyWindow(window_);
+  window_ = nullptr;
+  EXPECT_EQ(PlatformDisplayModeChanged(), 0);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The platform layer without a display: key translation, the message queue, and what happens when there
-// is nothing to show a window on.
+// The platform layer without a display: key translation, the message queue, and no window or dialog.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -14,8 +13,7 @@ TEST(VirtualKeys, LettersAreUpperCaseAsciiAndNamedKeysTheirCodes) {
       {SDLK_0, '0'},         {SDLK_9, '9'},           {SDLK_ESCAPE, 27},       {SDLK_RETURN, VK_RETURN},
       {SDLK_KP_ENTER, VK_RETURN}, {SDLK_SPACE, VK_SPACE}, {SDLK_LEFT, VK_LEFT},  {SDLK_DOWN, VK_DOWN},
       {SDLK_F1, VK_F1},      {SDLK_F12, VK_F1 + 11},  {SDLK_KP_0, VK_NUMPAD0}, {SDLK_KP_9, VK_NUMPAD0 + 9},
-      {SDLK_RSHIFT, VK_SHIFT}, {SDLK_LCTRL, VK_CONTROL}, {SDLK_SEMICOLON, VK_OEM_1}, {SDLK_APPLICATION, 0},
-  };
+      {SDLK_RSHIFT, VK_SHIFT}, {SDLK_LCTRL, VK_CONTROL}, {SDLK_SEMICOLON, VK_OEM_1}, {SDLK_APPLICATION, 0}};
   for (const auto &c : cases) EXPECT_EQ(PlatformVirtualKey(c[0]), c[1]) << SDL_GetKeyName(c[0]);
 }
 
