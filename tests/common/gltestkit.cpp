@@ -31,15 +31,13 @@ void CloseTestDriver() {
 }
 
 FRAME ReadFrame() {
-  const std::vector<float> viewport = GlFloats(GL_VIEWPORT, 4);
-  FRAME frame;
-  frame.Width = (int32_t)viewport[2], frame.Height = (int32_t)viewport[3];
-  frame.Rgba.resize((size_t)frame.Width * frame.Height * 4);
+  const std::vector<float> view = GlFloats(GL_VIEWPORT, 4);
+  FRAME frame = {(int32_t)view[2], (int32_t)view[3], std::vector<uint8_t>((size_t)view[2] * view[3] * 4)};
   glFinish();
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
   for (int32_t y = 0; y < frame.Height; y++)  // OpenGL's rows go up from the bottom
-    glReadPixels((GLint)viewport[0], (GLint)viewport[1] + frame.Height - 1 - y, frame.Width, 1, GL_RGBA,
+    glReadPixels((GLint)view[0], (GLint)view[1] + frame.Height - 1 - y, frame.Width, 1, GL_RGBA,
                  GL_UNSIGNED_BYTE, &frame.Rgba[(size_t)y * frame.Width * 4]);
   return frame;
 }
@@ -83,10 +81,8 @@ REGION Part(const FRAME &frame, double fx0, double fy0, double fx1, double fy1) 
 int32_t CountLit(const FRAME &frame, REGION region, int threshold) {
   int32_t lit = 0;
   for (int32_t y = region.Y0; y < region.Y1; y++)
-    for (int32_t x = region.X0; x < region.X1; x++) {
-      const uint8_t *p = frame.At(x, y);
-      if (std::max({p[0], p[1], p[2]}) > threshold) lit++;
-    }
+    for (int32_t x = region.X0; x < region.X1; x++)
+      lit += *std::max_element(frame.At(x, y), frame.At(x, y) + 3) > threshold;
   return lit;
 }
 
@@ -101,11 +97,10 @@ int32_t MaxDifference(const FRAME &a, const FRAME &b, REGION region) {
 
 uint32_t ScreenPixel(int x, int y) {
   Display *display = XOpenDisplay(nullptr);
-  if (display == nullptr) return 0xFFFFFFFFu;
-  XImage *image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
-  const uint32_t pixel = image != nullptr ? (uint32_t)(XGetPixel(image, 0, 0) & 0xFFFFFF) : 0xFFFFFFFFu;
-  if (image != nullptr) XDestroyImage(image);
-  XCloseDisplay(display);
+  XImage *image = display ? XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap) : nullptr;
+  const uint32_t pixel = image ? (uint32_t)(XGetPixel(image, 0, 0) & 0xFFFFFF) : 0xFFFFFFFFu;
+  if (image) XDestroyImage(image);
+  if (display) XCloseDisplay(display);
   return pixel;
 }
 

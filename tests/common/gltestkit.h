@@ -1,5 +1,4 @@
-// A real main window and c_GLDRIVER for the tests that draw, and reading back what they drew. Runs under
-// scripts/with-xvfb (the DISPLAY tests of the build).
+// A real main window and c_GLDRIVER for the tests that draw (under scripts/with-xvfb), and what they drew.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,10 +7,10 @@
 #include <string>
 #include <vector>
 
-// Opens the shown main window and a current c_GLDRIVER of width x height in its default state (windowed,
-// double-buffered, 16-bit depth; SetupOptions to match, culling and brightness off), replacing earlier ones.
+// The shown main window and a current c_GLDRIVER of width x height in its default state (windowed, double-
+// buffered, 16-bit depth; SetupOptions to match, culling and brightness off), replacing earlier ones.
 void OpenTestDriver(int32_t width, int32_t height);
-// Deletes the driver and the window. The GL driver library stays loaded until the process ends.
+// Deletes the driver and the window; the GL driver library stays loaded until the process ends.
 void CloseTestDriver();
 
 // A suite whose tests share one 64 x 64 driver.
@@ -29,25 +28,23 @@ struct FRAME {
 };
 FRAME ReadFrame();
 
-// GL state of the current context, read back: integers, floats, a material colour (four values) or the
-// shininess (one) of `face`, and level 0 of texture `bind` (left bound to GL_TEXTURE_2D) as uploaded.
+// GL state read back: integers, floats, a material colour (four values) or shininess (one) of `face`, and
+// level 0 of texture `bind` as uploaded (left bound to GL_TEXTURE_2D).
 int32_t GlInteger(uint32_t name);
 std::vector<float> GlFloats(uint32_t name, int count);
 std::vector<float> GlMaterial(uint32_t face, uint32_t name);
 FRAME ReadTexture(uint32_t bind);
 
-struct REGION {  // [X0, X1) x [Y0, Y1) pixels, top-left origin
-  int32_t X0, Y0, X1, Y1;
-};
-// The region of `frame` from (fx0, fy0) to (fx1, fy1), each a fraction of the frame's size (the director's
-// and the overlays' unit square; panel units are those divided by 512).
+struct REGION { int32_t X0, Y0, X1, Y1; };  // [X0, X1) x [Y0, Y1) pixels, top-left origin
+// The region from (fx0, fy0) to (fx1, fy1) in fractions of the frame's size (the director's and the overlays'
+// unit square; panel units are those divided by 512).
 REGION Part(const FRAME &frame, double fx0, double fy0, double fx1, double fy1);
-// How many pixels of the region have a colour channel above `threshold`.
+// Pixels of the region with a colour channel above `threshold`.
 int32_t CountLit(const FRAME &frame, REGION region, int threshold = 24);
 // The largest difference of any channel between two frames of the same size inside the region.
 int32_t MaxDifference(const FRAME &a, const FRAME &b, REGION region);
-// The colour of one pixel of the X screen as 0xRRGGBB, read on a connection of its own (what the display
-// really shows, window placement included); 0xFFFFFFFF without a display. Any thread.
+// A pixel of the X screen as 0xRRGGBB (what the display shows, window placement included), read on a
+// connection of its own from any thread; 0xFFFFFFFF without a display.
 uint32_t ScreenPixel(int x, int y);
-// Writes the frame as an RGB PNG file (for looking at what a test drew).
+// Writes the frame as an opaque PNG file, for looking at what a test drew.
 bool SaveFramePng(const FRAME &frame, const std::string &path);

@@ -11,8 +11,6 @@
 
 #include "testkit.h"
 
-using namespace std::chrono_literals;
-
 std::string BinaryDir() { return getenv("TUNEMILL_BINARY_DIR") ? getenv("TUNEMILL_BINARY_DIR") : TUNEMILL_BINARY_DIR; }
 
 COMMAND_RESULT RunCommand(const std::string &command) {
@@ -20,21 +18,18 @@ COMMAND_RESULT RunCommand(const std::string &command) {
   FILE *pipe = popen((command + " 2>&1").c_str(), "r");
   if (!pipe) return result;
   char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
   const int status = pclose(pipe);
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   return result;
 }
 
 std::string FindWindow(const std::string &title, double seconds) {
+  const std::string quoted = " \"" + title + "\": ";
   std::string out;
-  const auto listed = [&] {
-    out = RunCommand("xwininfo -root -children").out;
-    return out.find(" \"" + title + "\": ") != std::string::npos;
-  };
+  const auto listed = [&] { out = RunCommand("xwininfo -root -children").out; return out.find(quoted) != out.npos; };
   if (!WaitFor(listed, seconds, 0.1)) return "";
-  const size_t at = out.find(" \"" + title + "\": "), begin = out.rfind("0x", at);
+  const size_t at = out.find(quoted), begin = out.rfind("0x", at);
   return std::to_string(std::stoul(out.substr(begin, at - begin), nullptr, 16));
 }
 
@@ -49,8 +44,8 @@ std::string WaitForDialog() {
 
 WINDOW_GEOMETRY WindowGeometry(const std::string &id) {
   WINDOW_GEOMETRY g;
-  const std::string out = RunCommand("xdotool getwindowgeometry --shell " + id).out;
-  sscanf(out.c_str(), "WINDOW=%*d\nX=%d\nY=%d\nWIDTH=%d\nHEIGHT=%d", &g.x, &g.y, &g.width, &g.height);
+  sscanf(RunCommand("xdotool getwindowgeometry --shell " + id).out.c_str(),
+         "WINDOW=%*d\nX=%d\nY=%d\nWIDTH=%d\nHEIGHT=%d", &g.x, &g.y, &g.width, &g.height);
   return g;
 }
 
@@ -63,26 +58,22 @@ void ClickDialog(const std::string &id, double x, double y) {
   const int px = g.x + (int)(x * g.width / 202.0), py = g.y + (int)(y * g.height / 143.0);
   RunCommand("xdotool mousemove --sync " + std::to_string(px) + " " + std::to_string(py) + " click 1");
   // The dialog takes the pointer's position once a frame: the next move must wait for the click's frame.
-  std::this_thread::sleep_for(150ms);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
 }
 
 void Screenshot(const std::string &path) { RunCommand("import -window root " + path); }
 
-Program::~Program() {
-  if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
-}
+Program::~Program() { if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0); }
 
 void Program::Start(bool display) {
   const std::string binary = BinaryDir() + "/tunemill";
-  pid_ = fork();
-  if (pid_ == 0) {
-    if (!display) unsetenv("DISPLAY");
-    if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", "audio.raw", 1);
-    execl(binary.c_str(), binary.c_str(), (char *)nullptr);
-    _exit(127);
-  }
+  if ((pid_ = fork()) != 0) return;
+  if (!display) unsetenv("DISPLAY");
+  if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", "audio.raw", 1);
+  execl(binary.c_str(), binary.c_str(), (char *)nullptr);
+  _exit(127);
 }
 
 void Program::Signal(int sig) { kill(pid_, sig); }
@@ -95,21 +86,15 @@ int Program::Wait(double seconds) {
 }
 
 bool Program::StartAndAccept(std::string *why, bool windowed) {
+  const auto fail = [why](const std::string &reason) { *why = reason; return false; };
   Start();
   const std::string dialog = WaitForDialog();
-  if (dialog.empty()) {
-    *why = "no setup dialog: " + ReadWholeFile("stdout.txt") + ReadWholeFile("stderr.txt");
-    return false;
-  }
+  if (dialog.empty()) return fail("no setup dialog: " + ReadWholeFile("stdout.txt") + ReadWholeFile("stderr.txt"));
   if (windowed) {
     ClickDialog(dialog, 80 + 22, 30 + 5);  // "640x480"
     ClickDialog(dialog, 5 + 20, 115 + 5);  // "Do not force video mode"
   }
   Keys(dialog, "Return");
-  if (!WaitFor([] { return ReadWholeFile("program.log").find("HARDWARE EXTENSIONS") != std::string::npos; }, 60,
-               0.1)) {
-    *why = "the driver did not start: " + ReadWholeFile("program.log");
-    return false;
-  }
-  return true;
+  const auto started = [] { return ReadWholeFile("program.log").find("HARDWARE EXTENSIONS") != std::string::npos; };
+  return WaitFor(started, 60, 0.1) || fail("the driver did not start: " + ReadWholeFile("program.log"));
 }

@@ -1,5 +1,4 @@
-// Driving the real program and other commands from a test: shell commands, windows found through the X
-// server, keys and clicks through xdotool, and build/tunemill started in the working folder.
+// Driving the real program and other commands from a test: shell commands, X windows, xdotool keys and clicks.
 #pragma once
 
 #include <sys/types.h>
@@ -9,11 +8,9 @@
 // The build folder (TUNEMILL_BINARY_DIR), where the program, the tools and the disk are.
 std::string BinaryDir();
 
-struct COMMAND_RESULT {
-  int exitCode = -1;  // -1 when the command died of a signal
-  std::string out;    // standard output and standard error, interleaved
-};
-// Runs `command` through the shell and waits for it.
+// Runs `command` through the shell and waits for it: its exit code (-1 when it died of a signal) and its
+// standard output and standard error, interleaved.
+struct COMMAND_RESULT { int exitCode = -1; std::string out; };
 COMMAND_RESULT RunCommand(const std::string &command);
 
 // The id of the first top-level window whose title is exactly `title`, or "" after `seconds`. Read from
@@ -22,9 +19,7 @@ std::string FindWindow(const std::string &title, double seconds);
 // The setup dialog's window once it is on the screen and reading input, or "".
 std::string WaitForDialog();
 
-struct WINDOW_GEOMETRY {
-  int x = -1, y = -1, width = -1, height = -1;
-};
+struct WINDOW_GEOMETRY { int x = -1, y = -1, width = -1, height = -1; };
 WINDOW_GEOMETRY WindowGeometry(const std::string &id);
 
 // Types keys (xdotool key names) into a window after giving it the focus (Xvfb has no window manager).

@@ -20,23 +20,18 @@ ChildResult RunChild(const std::function<void()> &body) {
   fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(fileno(files[0]), 1);
-    dup2(fileno(files[1]), 2);
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
+    for (int fd : {1, 2}) dup2(fileno(files[fd - 1]), fd);
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
     body();
     fflush(nullptr);
     _exit(99);
   }
   int status = 0;
   waitpid(pid, &status, 0);
-  ChildResult result;
-  result.exited = WIFEXITED(status);
-  result.exitCode = result.exited ? WEXITSTATUS(status) : -1;
-  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   // Opened afresh through its descriptor's name, a file is read from its start.
-  result.out = ReadWholeFile("/proc/self/fd/" + std::to_string(fileno(files[0])));
-  result.err = ReadWholeFile("/proc/self/fd/" + std::to_string(fileno(files[1])));
+  const auto output = [&](int i) { return ReadWholeFile("/proc/self/fd/" + std::to_string(fileno(files[i]))); };
+  ChildResult result = {WIFEXITED(status) != 0, WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                        WIFSIGNALED(status) ? WTERMSIG(status) : 0, output(0), output(1)};
   for (FILE *file : files) fclose(file);
   return result;
 }
@@ -44,7 +39,7 @@ ChildResult RunChild(const std::function<void()> &body) {
 void ExpectFatal(const std::function<void()> &body, const std::string &file, const std::string &message,
                  int line, const std::string &what) {
   const ChildResult child = RunChild(body);
-  EXPECT_TRUE(child.exited && child.exitCode == 0) << what << ": exit " << child.exitCode << ", signal " << child.signal;
+  EXPECT_TRUE(child.exited && child.exitCode == 0) << what << ": exit " << child.exitCode << " signal " << child.signal;
   EXPECT_EQ(child.err, "ERROR: " + message + "\n") << what;
   const std::string at = "\n PROGRAM: -- ERROR: at " + file + " " + (line >= 0 ? std::to_string(line) + " : " : "");
   const size_t found = child.out.find(at);
@@ -88,17 +83,13 @@ std::string ReadWholeFile(const std::string &path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void WriteWholeFile(const std::string &path, const std::string &bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteWholeFile(const std::string &path, const std::string &data) { std::ofstream(path, std::ios::binary) << data; }
 
 bool FileExists(const std::string &path) { return fs::exists(fs::symlink_status(path)); }
 
 bool WaitFor(const std::function<bool()> &condition, double seconds, double pollSeconds) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!condition()) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (; !condition(); std::this_thread::sleep_for(std::chrono::duration<double>(pollSeconds)))
     if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::duration<double>(pollSeconds));
-  }
   return true;
 }

@@ -8,14 +8,12 @@
 
 struct ChildResult {
   bool exited = false;  // false when the child was killed by a signal
-  int exitCode = -1;
-  int signal = 0;
+  int exitCode = -1, signal = 0;
   std::string out, err;  // standard output and standard error
 };
 
-// Runs `body` in a forked child and waits for it. The child has no display (DISPLAY and WAYLAND_DISPLAY
-// unset), so a fatal error's message box goes to standard error instead of waiting for a click. A body
-// that returns ends the child with exit code 99.
+// Runs `body` in a forked child without a display (so a fatal error's message box goes to standard error) and
+// waits for it; a body that returns ends the child with exit code 99.
 ChildResult RunChild(const std::function<void()> &body);
 
 // Runs `body` in a child and expects the fatal path of source `file`: exit code 0, `message` alone in the
@@ -40,9 +38,8 @@ class ScopedTempDir {
 // Polls `condition` every `pollSeconds` until it holds (true) or `seconds` have passed (false).
 bool WaitFor(const std::function<bool()> &condition, double seconds = 3, double pollSeconds = 0.002);
 
-// An archive member laid out byte by byte as the format has it, independently of the library's writer: the
-// 273-byte header (magic, name in 256 bytes, a reserved 0, stored, unpacked and packed sizes), then
-// `data`. StoredMember is a member kept as it is.
+// An archive member laid out byte by byte, independently of the library's writer: the 273-byte header (magic,
+// name in 256 bytes, a reserved 0, stored, unpacked and packed sizes), then `data`; StoredMember keeps it as is.
 std::string ArchiveMember(const std::string &name, const std::string &data, uint32_t unpackedSize = 0,
                           uint32_t packed = 0, uint32_t magic = 0x666);
 std::string StoredMember(const std::string &name, const std::string &data);
@@ -50,5 +47,5 @@ std::string StoredMember(const std::string &name, const std::string &data);
 std::vector<std::string> TemporaryFilesLeft();
 
 std::string ReadWholeFile(const std::string &path);
-void WriteWholeFile(const std::string &path, const std::string &bytes);
+void WriteWholeFile(const std::string &path, const std::string &data);
 bool FileExists(const std::string &path);
