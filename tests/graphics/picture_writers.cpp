@@ -6,15 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
 
 namespace {
-
-// Little-endian fields of `bytes` bytes each.
-void Put(std::string &out, int bytes, const std::vector<uint32_t> &values) {
-  for (uint32_t v : values)
-    for (int i = 0; i < bytes; i++) out += (char)(v >> (8 * i) & 0xFF);
-}
 
 int GifWrite(GifFileType *gif, const GifByteType *bytes, int length) {
   ((std::string *)gif->UserData)->append((const char *)bytes, (size_t)length);
@@ -42,95 +35,13 @@ std::string GiflibGif(int width, int height, const std::vector<uint8_t> &indices
   EGifSetGifVersion(gif, true);
   std::vector<uint8_t> rgb(palette);
   rgb.resize((size_t)3 << bits, 0);
-  ColorMapObject *map = GifMakeMapObject(1 << bits, nullptr);
-  for (int i = 0; i < 1 << bits; i++) map->Colors[i] = {rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
+  ColorMapObject *map = GifMakeMapObject(1 << bits, (const GifColorType *)rgb.data());
   EGifPutScreenDesc(gif, width, height, bits, 0, map);
   EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
   for (int y = 0; y < height; y++)
     EGifPutLine(gif, (GifPixelType *)const_cast<uint8_t *>(&indices[(size_t)y * width]), width);
   EGifCloseFile(gif, &error);
   GifFreeMapObject(map);
-  return out;
-}
-
-std::vector<uint8_t> LzwEncode(const std::vector<uint8_t> &indices, const LZW_OPTIONS &o) {
-  std::vector<uint8_t> bytes;
-  uint32_t pending = 0;
-  int pendingBits = 0;
-  const int clear = 1 << o.minCodeSize, end = clear + 1;
-  int size = o.minCodeSize + 1, next = clear + 2, current = -1;
-  std::map<uint32_t, int> table;
-  // The encoder's own rule, as giflib has it: after a code is written, the codes grow by a bit once the
-  // next free code (before the one the written code adds) no longer fits.
-  auto put = [&](int code) {
-    pending |= (uint32_t)code << pendingBits;
-    for (pendingBits += size; pendingBits >= 8; pendingBits -= 8, pending >>= 8) bytes.push_back((uint8_t)pending);
-    if (next >= 1 << size && size < 12) size++;
-  };
-  auto emitClear = [&] {
-    put(clear);
-    size = o.minCodeSize + 1;
-    next = clear + 2;
-    table.clear();
-  };
-  if (o.leadingClear) emitClear();
-  for (const int pixel : indices) {
-    // No string starts before the first pixel, so its key is found nowhere.
-    const uint32_t key = (uint32_t)current * 1024 + (uint32_t)pixel;
-    auto found = table.find(key);
-    if (found != table.end()) {
-      current = found->second;
-      continue;
-    }
-    if (current >= 0) {
-      put(current);
-      if (next < 4096)
-        table[key] = next++;
-      else if (o.clearWhenFull)
-        emitClear();
-    }
-    current = pixel;
-  }
-  if (current >= 0) put(current);
-  if (o.clearBeforeEnd) emitClear();
-  if (o.endCode) put(end);
-  if (pendingBits > 0) bytes.push_back((uint8_t)pending);
-  return bytes;
-}
-
-std::string GifAround(int width, int height, const std::vector<uint8_t> &palette, int tableBits,
-                      int minCodeSize, const std::vector<uint8_t> &stream) {
-  std::string out = "GIF89a";
-  Put(out, 2, {(uint32_t)width, (uint32_t)height});
-  Put(out, 1, {0x80u | (tableBits & 7) | ((tableBits & 7) << 4), 0, 0});
-  for (size_t i = 0; i < 3 * ((size_t)2 << (tableBits & 7)); i++) out += (char)(i < palette.size() ? palette[i] : 0);
-  out += ',';
-  Put(out, 2, {0, 0, (uint32_t)width, (uint32_t)height});
-  Put(out, 1, {0, (uint32_t)minCodeSize});
-  for (size_t at = 0; at < stream.size(); at += 255) {
-    size_t length = stream.size() - at < 255 ? stream.size() - at : 255;
-    out += (char)length;
-    out.append((const char *)stream.data() + at, length);
-  }
-  return out + '\0' + ';';
-}
-
-std::string Bmp(int width, int height, int bits, const std::vector<uint32_t> &values, bool topDown,
-                const std::vector<uint32_t> &palette) {
-  const size_t stride = ((size_t)width * bits / 8 + 3) & ~(size_t)3;
-  const uint32_t offset = (uint32_t)(14 + 40 + palette.size() * 4), bytes = (uint32_t)(stride * height);
-  std::string out = "BM";
-  Put(out, 4, {offset + bytes, 0, offset, 40, (uint32_t)width, (uint32_t)(topDown ? -height : height)});
-  Put(out, 2, {1, (uint32_t)bits});
-  Put(out, 4, {0, bytes, 2835, 2835, (uint32_t)palette.size(), 0});
-  Put(out, 4, palette);
-  for (int row = 0; row < height; row++) {
-    std::string line;
-    const uint32_t *stored = &values[(size_t)(topDown ? row : height - 1 - row) * width];
-    for (int x = 0; x < width; x++) Put(line, bits / 8, {stored[x]});
-    line.resize(stride, '\0');
-    out += line;
-  }
   return out;
 }
 
@@ -142,22 +53,16 @@ std::string Jpeg(int width, int height, const std::vector<uint32_t> &pixels, int
   unsigned char *buffer = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = (JDIMENSION)width;
-  cinfo.image_height = (JDIMENSION)height;
+  cinfo.image_width = (JDIMENSION)width, cinfo.image_height = (JDIMENSION)height;
   cinfo.input_components = components;
-  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 95, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<uint8_t> row((size_t)width * components);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    for (size_t i = 0; i < row.size(); i++) {
-      uint32_t pixel = pixels[(size_t)cinfo.next_scanline * width + i / components];
-      row[i] = (uint8_t)(pixel >> (8 * (components - 1 - i % components)));
-    }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
+  for (JSAMPROW rows[1] = {row.data()}; cinfo.next_scanline < cinfo.image_height; jpeg_write_scanlines(&cinfo, rows, 1))
+    for (size_t i = 0; i < row.size(); i++)
+      row[i] = (pixels[cinfo.next_scanline * width + i / components] >> (8 * (components - 1 - i % components)));
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
   std::string out((const char *)buffer, size);
@@ -175,10 +80,8 @@ std::string Png(int width, int height, int colorType, int bitDepth, const std::v
                interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   if (colorType == PNG_COLOR_TYPE_PALETTE) {
-    std::vector<png_color> colours(std::min(paletteRgb.size() / 3, (size_t)1 << bitDepth));
-    for (size_t i = 0; i < colours.size(); i++)
-      colours[i] = {paletteRgb[3 * i], paletteRgb[3 * i + 1], paletteRgb[3 * i + 2]};
-    png_set_PLTE(png, info, colours.data(), (int)colours.size());
+    const size_t colours = std::min(paletteRgb.size() / 3, (size_t)1 << bitDepth);
+    png_set_PLTE(png, info, (png_const_colorp)paletteRgb.data(), (int)colours);  // png_color is three bytes
     if (!trns.empty()) png_set_tRNS(png, info, trns.data(), (int)trns.size(), nullptr);
   }
   png_write_info(png, info);
@@ -189,9 +92,9 @@ std::string Png(int width, int height, int colorType, int bitDepth, const std::v
     if (bitDepth == 16) bytes.push_back((uint8_t)(v >> 8));
     bytes.push_back((uint8_t)v);
   }
-  std::vector<png_bytep> pointers;
-  for (int y = 0; y < height; y++) pointers.push_back(&bytes[bytes.size() / height * y]);
-  png_write_image(png, pointers.data());
+  std::vector<png_bytep> rows;
+  for (int y = 0; y < height; y++) rows.push_back(&bytes[bytes.size() / height * y]);
+  png_write_image(png, rows.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return out;
