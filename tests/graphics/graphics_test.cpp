@@ -329,7 +329,7 @@ TEST(DriverFatal, EveryConstructionFailureGivesItsMessageWithTheDisplayRestored)
         AddShutdownCallback(CheckDisplayRestored);
         setenv("SDL_VIDEO_X11_WINDOW_VISUALID", visual, 1);
       }
-      new (__LINE__, "gldriver_test") c_GLDRIVER(sChildWindow, 8 | 32, 1024, 768, 32, 1);
+      new (__LINE__, "graphics_test") c_GLDRIVER(sChildWindow, 8 | 32, 1024, 768, 32, 1);
     };
     ExpectFatal(construct, "gldriver",
                 visual ? "c_GLDRIVER::No valid PixelFormat found !" : "c_GLDRIVER::WinHandle == NULL !");
@@ -349,7 +349,7 @@ class Driver : public ::testing::Test {
     PlatformDestroyWindow(window_);
   }
   void Create(int32_t flags, int32_t width, int32_t height, int32_t force) {
-    driver_ = new (__LINE__, "gldriver_test") c_GLDRIVER(window_, flags, width, height, 32, force);
+    driver_ = new (__LINE__, "graphics_test") c_GLDRIVER(window_, flags, width, height, 32, force);
   }
   ScopedTempDir dir_;
   PlatformWindow *window_ = nullptr;
