@@ -372,6 +372,14 @@ uint32_t SoundGetPosition(uint32_t music) {
   return entry ? entry->Position : 0;
 }
 
+uint32_t SoundGetNextPosition(uint32_t music) {
+  if (!IsLoaded(music)) return 0xFFFFFFFF;
+  std::lock_guard<std::mutex> guard(sLock);
+  if (sMusic.EndRequested) return (uint32_t)sMusic.Orders & 0xFFFF;
+  return ((uint32_t)openmpt_module_get_current_order(sMusic.Module) & 0xFFFF) |
+         (uint32_t)openmpt_module_get_current_row(sMusic.Module) << 16;
+}
+
 void SoundSetVolume(uint32_t volume) { sVolume.store(std::min(volume, 100u), std::memory_order_relaxed); }
 
 uint32_t SoundGetVolume() { return sVolume.load(std::memory_order_relaxed); }

@@ -85,6 +85,10 @@ uint32_t SoundGetLevel(uint32_t music);
 int32_t SoundGetData(uint32_t music, void *buffer, uint32_t length);
 // Order (low 16 bits) and row (high 16 bits) of the output heard now; 0xFFFFFFFF for an unknown handle.
 uint32_t SoundGetPosition(uint32_t music);
+// Order and row, packed the same way, where the engine goes on rendering: ahead of what is heard by the
+// device's buffering, and right after a jump already the jump's target (an order at or past the count
+// when the jump ends the song). 0xFFFFFFFF for an unknown handle.
+uint32_t SoundGetNextPosition(uint32_t music);
 
 // Output volume 0 to 100, a gain on everything the engine puts out; 100 passes libopenmpt's samples bit for
 // bit. Larger values count as 100. Kept whether or not the engine is initialised; SoundInit sets 100.
