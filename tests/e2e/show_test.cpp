@@ -1,0 +1,93 @@
+// The show as only the real program can prove it, under Xvfb and driven with xdotool: the minimise button's
+// request to the window manager, Escape's closing sequence with the recorded music fading out, and the
+// gallery script walking the nine scene and overlay combinations and leaving by the close button.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "modwrite/modwrite.h"
+#include "program.h"
+#include "testkit.h"
+#include "thumbnail.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Pointer press and release a few frames apart at window pixel (x, y); keys likewise.
+void Press(int x, int y) {
+  RunCommand("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
+             " mousedown 1 sleep 0.15 mouseup 1");
+}
+
+TEST(Show, MinimiseAsksTheWindowManagerAndEscapeFadesTheMusicOutAndQuitsTenSecondsLater) {
+  ScopedTempDir dir;
+  // The build's pictures and one track of a steady square wave, so that the recording shows the fade.
+  fs::create_directories("pack/data");
+  for (const auto &entry : fs::directory_iterator(BinaryDir() + "/data/disk/data"))
+    if (entry.path().extension() == ".jpg" || entry.path().extension() == ".gif" || entry.path().extension() == ".png")
+      fs::copy_file(entry.path(), "pack/data" / entry.path().filename());
+  WriteWholeFile("pack/data/mods.dat", "1\r\ndata/one.txt\r\n");
+  WriteWholeFile("pack/data/one.txt", "data/one.xm\r\nOne\r\nSquare\r\n");
+  modwrite::Module song = modwrite::SquareTestModule(modwrite::Format::XM, 64);
+  song.orders.assign(10, 0);
+  ASSERT_TRUE(modwrite::Save(song, "pack/data/one.xm"));
+  ASSERT_EQ(RunCommand(BinaryDir() + "/tmpack create tunemill.dat pack").exitCode, 0);
+
+  // Listens from the start for what the program asks of the window manager.
+  RunCommand("(timeout 120 xev -root -event substructure > xev.txt 2>&1 &)");
+  Program program;
+  std::string why;
+  ASSERT_TRUE(program.StartAndAccept(&why, true)) << why;
+  const std::string window = FindWindow("Tunemill", 10);
+  // Xvfb has no window manager to act on the request, so the window stays, without frames until it is
+  // activated again. The button does nothing during the opening.
+  EXPECT_TRUE(WaitFor([] {
+    Press(475 * 640 / 512, 8 * 480 / 512);
+    return ReadWholeFile("xev.txt").find("WM_CHANGE_STATE") != std::string::npos;
+  }, 60, 0.5));
+  RunCommand("xdotool windowfocus --sync $(xwininfo -root | awk '/Window id/ {print $4}') sleep 0.3 windowfocus --sync " +
+             window + " sleep 1 keydown Escape sleep 0.15 keyup Escape");
+  const auto escape = std::chrono::steady_clock::now();
+  EXPECT_EQ(program.Wait(30), 1);
+  EXPECT_NEAR(std::chrono::duration<double>(std::chrono::steady_clock::now() - escape).count(), 10.0, 1.5);
+  const std::string log = ReadWholeFile("program.log");
+  EXPECT_EQ(log.substr(log.find("\n PROGRAM: -- DEBUG: Alloc Raport: ")),
+            "\n PROGRAM: -- DEBUG: Alloc Raport: \n PROGRAM: -- DEBUG: End of alloc raport.");
+
+  // The loudest sample of each tenth of a second of the last two: full until the last 1.4 s (330 / 7
+  // units), then falling in a straight line to silence.
+  const std::string audio = ReadWholeFile("audio.raw");
+  const size_t tenth = 4410 * 4, end = audio.size() / 4 * 4;
+  ASSERT_GT(end, 30 * tenth);
+  auto peak = [&](int k) {  // k tenths before the end
+    int most = 0;
+    for (size_t i = end - k * tenth; i < end - (k - 1) * tenth; i += 2)
+      most = std::max(most, std::abs((int16_t)((uint8_t)audio[i] | (uint8_t)audio[i + 1] << 8)));
+    return most;
+  };
+  const double full = peak(20);
+  ASSERT_GT(full, 1000);
+  for (int k = 20; k >= 1; k--) EXPECT_NEAR(peak(k) / full, std::min(1.0, k / 14.3), 0.12) << k << " tenths";
+}
+
+TEST(Show, TheGalleryScriptWalksTheNineCombinationsAndLeavesByTheCloseButton) {
+  ScopedTempDir dir;
+  ASSERT_EQ(RunCommand(std::string(TUNEMILL_SOURCE_DIR) + "/scripts/screenshots shots").exitCode, 0);
+  std::vector<std::vector<int>> panels;
+  for (const char *scene : {"metaballs", "tentacles", "knot"})
+    for (const char *overlay : {"history", "particles", "spectrum"}) {
+      panels.push_back(Thumbnail("shots/panel-" + std::string(scene) + "-" + overlay + ".png"));
+      EXPECT_GT(ThumbnailDistance(panels.back(), std::vector<int>(panels.back().size(), 0)), 8) << scene << overlay;
+    }
+  for (size_t i = 0; i < panels.size(); i++)
+    for (size_t j = 0; j < i; j++) EXPECT_GT(ThumbnailDistance(panels[i], panels[j]), 0.5) << i << " " << j;
+  for (const char *name : {"opening-1s", "opening-5s", "opening-10s", "opening-11.5s", "closing-4s", "closing-8s"})
+    EXPECT_TRUE(FileExists(std::string("shots/") + name + ".png")) << name;
+}
+
+}  // namespace
