@@ -1,6 +1,5 @@
 // Straightforward versions of the mesh, field and polygoniser computations, written as directly from their
-// definitions as possible: the benchmarks measure the library against them, and the geometry tests hold the
-// library's versions to them bit for bit.
+// definitions as possible: the baseline the benchmarks measure the library against.
 #pragma once
 
 #include <cmath>
@@ -39,7 +38,7 @@ inline VECTOR3 SurfacePoint(const MX_TORUS_KNOT &k, float u, float v) {
   const VECTOR3 t = {c1.x - c0.x, c1.y - c0.y, c1.z - c0.z}, s = {c1.x + c0.x, c1.y + c0.y, c1.z + c0.z};
   VECTOR3 n = Cross(t, s), b = Cross(n, t);
   auto dot = [](const VECTOR3 &a, const VECTOR3 &c) { return a.x * c.x + a.y * c.y + a.z * c.z; };
-  if (dot(n, n) >= 0.001f * dot(t, t) * dot(s, s))
+  if (dot(n, n) > 0 && dot(n, n) >= 0.001f * dot(t, t) * dot(s, s))
     for (VECTOR3 *w : {&n, &b}) {
       const float l = sqrtf(dot(*w, *w));
       w->x /= l, w->y /= l, w->z /= l;

@@ -22,7 +22,7 @@ double ThreadSeconds() {
 
 // Renders the whole song through libopenmpt alone, `block` frames a read, with the engine's settings.
 double RenderWithLibopenmpt(const std::vector<uint8_t> &file, size_t block) {
-  openmpt_module *module = songs::OpenReference(file);
+  openmpt_module *module = OpenModule(file);
   std::vector<int16_t> out(2 * block);
   double begin = ThreadSeconds();
   while (openmpt_module_read_interleaved_stereo(module, songs::kRate, block, out.data()) == block) {

@@ -1,7 +1,16 @@
 #include "effects/efx2.h"
 
+#include <GL/gl.h>
+
 #include <cmath>
 #include <cstring>
+
+#include "graphics/gldriver.h"
+#include "material/material.h"
+#include "music/music.h"
+
+static GL_MATERIAL *sBarMaterial = nullptr;
+static float sBandLevels[SPECTRUM_BANDS];
 
 const float gSpectrumBandEdges[SPECTRUM_BANDS + 1] = {60,   170,  310,   600,   1000,
                                                       3000, 6000, 12000, 14000, 16000};
@@ -117,4 +126,72 @@ void SpectrumUpdateBands(float levels[SPECTRUM_BANDS], float frequency) {
     else
       levels[i] = 3 * levels[i] / 4;
   }
+}
+
+void SpectrumInit() {
+  sBarMaterial = new (__LINE__, "efx2") GL_MATERIAL;
+  if (!sBarMaterial) FatalError(__LINE__, "efx2", "sBarMaterial == NULL !");
+  strcpy(sBarMaterial->BaseTexture, "data/sbar.jpg");
+  sBarMaterial->UseBase = 1;
+  sBarMaterial->Wrap = 1;
+  sBarMaterial->Mipmap = 0;
+  sBarMaterial->Wireframe = 0;
+  sBarMaterial->AnimateTexture = 0;
+  sBarMaterial->Alpha = 1.0f;
+  sBarMaterial->BlendSrc = GL_SRC_ALPHA;
+  sBarMaterial->BlendDst = GL_ONE_MINUS_SRC_COLOR;
+  sBarMaterial->AlphaMode = ALPHA_CONSTANT;
+  sBarMaterial->Preload();
+}
+
+void SpectrumDraw() {
+  // 256 bytes asked into a buffer of 256 values: the half the player does not fill stays zero.
+  uint16_t samples[SPECTRUM_SIZE];
+  memset(samples, 0, sizeof samples);
+  MusicGetData(samples, 256);
+  SpectrumUpdateBands(sBandLevels, SpectrumPeakFrequency(samples));
+
+  c_GLDRIVER::SetDefaultState();
+  glDisable(GL_NORMALIZE);
+  glDisable(GL_LIGHTING);
+  glNormal3f(0, 0, 1);
+  glColor3f(1, 1, 1);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 1, 0, 1, -1, 1);
+  glScalef(1, -1, 1);
+  glTranslatef(0, -1, 0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+
+  sBarMaterial->Apply(0);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  glEnable(GL_COLOR_MATERIAL);
+  glColor4f(1, 1, 1, 1);
+
+  // A growing bar shows more of the texture, always down to its bottom edge.
+  glBegin(GL_QUADS);
+  for (int i = 0; i < SPECTRUM_BANDS; i++) {
+    const float level = sBandLevels[i];
+    const float x0 = (float)(320 + 17 * i) / 512, x1 = (float)(320 + 17 * i + 17) / 512;
+    const float bottom = 500.0f / 512, top = (500 - level) / 512, t = 1 - level / 100;
+    glTexCoord2f(0, 1);
+    glVertex2f(x0, bottom);
+    glTexCoord2f(1, 1);
+    glVertex2f(x1, bottom);
+    glTexCoord2f(1, t);
+    glVertex2f(x1, top);
+    glTexCoord2f(0, t);
+    glVertex2f(x0, top);
+  }
+  glEnd();
+}
+
+void SpectrumFree() {
+  if (!sBarMaterial) return;
+  sBarMaterial->Release();
+  delete sBarMaterial;
+  sBarMaterial = nullptr;
 }

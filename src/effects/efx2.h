@@ -1,5 +1,6 @@
 // Spectrum analyser: a 256-point FFT of the music's current sample block, the dominant frequency of the
-// block, and nine band levels in which the band holding that frequency rises while the others sink.
+// block, and nine band levels in which the band holding that frequency rises while the others sink, shown
+// as nine textured bars near the bottom right of the screen (an overlay of the player panel).
 #pragma once
 
 #include <cstdint>
@@ -34,3 +35,13 @@ float SpectrumPeakFrequency(const uint16_t samples[SPECTRUM_SIZE]);
 // One frame's band step: the band holding `frequency` moves a quarter of the way to 100, every other band
 // loses a quarter. Levels stay in [0, 100).
 void SpectrumUpdateBands(float levels[SPECTRUM_BANDS], float frequency);
+
+// The overlay. Main thread only, with the driver's context current.
+// Creates and preloads the bars' material.
+void SpectrumInit();
+// Analyses the 256 bytes of sample data heard now (silence without music), steps the band levels and draws
+// the nine bars, 17/512 of the screen wide each from x = 320/512, rising from y = 500/512 by their level in
+// 1/512. The levels live for the whole run and change only here. Leaves its state behind. No allocation.
+void SpectrumDraw();
+// Releases and deletes the material, if there is one.
+void SpectrumFree();

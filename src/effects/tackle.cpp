@@ -1,7 +1,13 @@
 #include "effects/tackle.h"
 
+#include <GL/glu.h>
+
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
+
+#include "graphics/gldriver.h"
+#include "material/material.h"
 
 namespace {
 
@@ -38,6 +44,13 @@ void RandomShape(VECTOR3 *points, int32_t count) {
     theta3 += omega3;
   }
 }
+
+struct GL_TUBE_EMITTER {
+  void Vertex(const TUBE_CORNER &corner) {
+    glTexCoord2f(corner.s, corner.t);
+    glVertex3f(corner.position.x, corner.position.y, corner.position.z);
+  }
+};
 
 void Normalise(VECTOR3 &v) {
   const float squared = v.x * v.x + v.y * v.y + v.z * v.z;
@@ -119,6 +132,67 @@ void TackleDestroy(TACKLE *tackle) {
   }
   TrackedFree(tackle->tentacles, __LINE__, "tackle");
   TrackedFree(tackle, __LINE__, "tackle");
+}
+
+void TackleDraw(TACKLE *tackle, const float *fogColour, float fogStart, float fogEnd, int32_t fogOn) {
+  c_GLDRIVER::SetDefaultState();
+  glEnable(GL_NORMALIZE);
+  const GLenum arrays[] = {GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY, GL_NORMAL_ARRAY,
+                           GL_COLOR_ARRAY,  GL_EDGE_FLAG_ARRAY,     GL_INDEX_ARRAY};
+  for (GLenum array : arrays) glDisable(array);
+  for (GLenum array : arrays) glDisableClientState(array);
+  for (GLenum matrix : {GL_TEXTURE, GL_PROJECTION, GL_MODELVIEW}) {
+    glMatrixMode(matrix);
+    glLoadIdentity();
+  }
+
+  glDisable(GL_COLOR_MATERIAL);
+  glEnable(GL_LIGHTING);
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
+  const GLfloat ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(tackle->fov, 1.0, tackle->zNear, tackle->zFar);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(tackle->eye.x, tackle->eye.y, tackle->eye.z, tackle->centre.x, tackle->centre.y, tackle->centre.z,
+            tackle->up.x, tackle->up.y, tackle->up.z);
+  glNormal3f(0, 0, 1);
+
+  if (fogOn == 1) {
+    glFogi(GL_FOG_MODE, GL_LINEAR);
+    glFogf(GL_FOG_START, fogStart);
+    glFogf(GL_FOG_END, fogEnd);
+    const GLfloat colour[4] = {fogColour[0], fogColour[1], fogColour[2], 0.0f};
+    glFogfv(GL_FOG_COLOR, colour);
+    glEnable(GL_FOG);
+    glHint(GL_FOG_HINT, GL_FASTEST);
+  } else {
+    glDisable(GL_FOG);
+  }
+
+  glEnable(GL_DEPTH_TEST);
+  glDepthMask(GL_TRUE);
+  glClear(GL_DEPTH_BUFFER_BIT);
+
+  // After the camera, so that the lights stay put in the world.
+  for (GLenum light = GL_LIGHT0; light <= GL_LIGHT7; light++) glDisable(light);
+  if (!tackle->lights) glDisable(GL_LIGHTING);
+  GLenum number = GL_LIGHT0;
+  for (const LIGHT *light = tackle->lights; light; light = light->next) ApplyLight(light, number++);
+
+  tackle->material->Apply(0);
+  // One normal for every face of every tube.
+  glNormal3f(1, 0, 0);
+  GL_TUBE_EMITTER emitter;
+  for (int32_t i = 0; i < tackle->tentacleCount; i++) {
+    glBegin(GL_QUADS);
+    TentacleTube(tackle->tentacles[i], emitter);
+    glEnd();
+  }
 }
 
 void ApplyLight(const LIGHT *light, GLenum number) {

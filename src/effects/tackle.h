@@ -58,6 +58,11 @@ void TackleUpdate(TACKLE *tackle, float dt);
 void TackleAddLight(TACKLE *tackle, LIGHT *light);
 // Frees the lights, the tentacles and the object; not the material.
 void TackleDestroy(TACKLE *tackle);
+// Draws the bundle from the default state under its own camera (aspect 1), lit by its lights (unlit when it
+// has none), with linear fog from fogStart to fogEnd in fogColour when fogOn is 1 (fogColour is not read
+// otherwise). Clears the depth buffer, not the colour buffer; leaves its state behind. Needs the driver's
+// context. No allocation.
+void TackleDraw(TACKLE *tackle, const float *fogColour, float fogStart, float fogEnd, int32_t fogOn);
 
 // Sets and enables OpenGL light `number` (GL_LIGHT0 + i); numbers above GL_LIGHT0 + 7 change nothing.
 void ApplyLight(const LIGHT *light, GLenum number);

@@ -1,7 +1,12 @@
 #include "geometry/metaball.h"
 
+#include <GL/glu.h>
+
 #include <cmath>
 #include <cstring>
+
+#include "graphics/gldriver.h"
+#include "material/material.h"
 
 const uint8_t gMetaballCornerOffsets[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                                                {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
@@ -303,9 +308,26 @@ METABALLS::METABALLS(uint32_t ballCount)
       Centre{0, 0, 0},
       Up{0, 0, 1},
       Fov(45.0f),
-      FarPlane(2560.0f) {}
+      FarPlane(2560.0f),
+      Material(nullptr) {}
 
-METABALLS::~METABALLS() { TrackedFree(Balls, __LINE__, "metaball"); }
+METABALLS::METABALLS(uint32_t ballCount, const GL_MATERIAL &settings) : METABALLS(ballCount) {
+  Material = new (__LINE__, "metaball") GL_MATERIAL;
+  if (!Material) FatalError(__LINE__, "metaball", "Metaball material == NULL !");
+  // The caller's record replaces the constructor's defaults wholesale; Opaque is Preload's to work out.
+  const int32_t opaque = Material->Opaque;
+  *Material = settings;
+  Material->Opaque = opaque;
+  Material->Preload();
+}
+
+METABALLS::~METABALLS() {
+  TrackedFree(Balls, __LINE__, "metaball");
+  if (Material) {
+    Material->Release();
+    delete Material;
+  }
+}
 
 void METABALLS::ComputeField() {
   // Squared distances along each axis are taken once per ball and axis; their sum in the order x, y, z is
@@ -371,6 +393,30 @@ void PlaceBall(METABALL &ball, VECTOR3 position, float radius, float a, float b,
 void METABALLS::DrawSurface(METABALL_MULTITEXCOORD multiTexCoord) const {
   GL_METABALL_EMITTER emitter = {multiTexCoord};
   Polygonise(emitter);
+}
+
+void METABALLS::Draw() {
+  c_GLDRIVER::SetDefaultState();
+  for (GLenum light = GL_LIGHT0; light <= GL_LIGHT7; light++) glDisable(light);
+  glDisable(GL_FOG);
+  glDisable(GL_CULL_FACE);
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(Fov, 1.0, 1.0, FarPlane);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(Eye.x, Eye.y, Eye.z, Centre.x, Centre.y, Centre.z, Up.x, Up.y, Up.z);
+
+  glClear(GL_DEPTH_BUFFER_BIT);
+  Material->Apply(0);
+  // The surface brings its own texture coordinates: the sphere mapping the material switched on for the
+  // environment texture would override them.
+  glDisable(GL_TEXTURE_GEN_S);
+  glDisable(GL_TEXTURE_GEN_T);
+  glDisable(GL_CULL_FACE);
+  DrawSurface(glMultiTexCoord2fARB && Material->UseEnvi ? glMultiTexCoord2fARB : nullptr);
 }
 
 void MetaballSceneStep(METABALLS &metaballs, METABALL_LEVELS &levels, float t, float rightLevel,

@@ -35,13 +35,20 @@ extern const int8_t gMetaballTriangleTable[256][16];
 // Where glMultiTexCoord2fARB is, when the surface gets a second set of texture coordinates.
 typedef void (*METABALL_MULTITEXCOORD)(GLenum target, GLfloat s, GLfloat t);
 
+class GL_MATERIAL;
+
 class METABALLS {
  public:
   TRACKED_ALLOCATION
 
   // BallCount balls, zero-filled; the camera gets its defaults. Create with new (line, "metaball") so that
-  // the field starts zero-filled as well.
+  // the field starts zero-filled as well. Without a material the object can compute and polygonise its
+  // field but not Draw.
   explicit METABALLS(uint32_t ballCount);
+  // The same with the surface's own material: every field of `settings` but Opaque, then Preload (a texture
+  // that cannot be loaded is fatal). Needs the driver's context.
+  METABALLS(uint32_t ballCount, const GL_MATERIAL &settings);
+  // Frees the balls; releases and deletes the material.
   ~METABALLS();
 
   // Field from Balls: each ball adds its radius inside its sphere and about radius / distance outside.
@@ -59,6 +66,12 @@ class METABALLS {
   // Camera and material are the caller's.
   void DrawSurface(METABALL_MULTITEXCOORD multiTexCoord) const;
 
+  // The whole drawing step from the default state: no lights, no fog, no culling, the perspective of Fov
+  // (aspect 1) and FarPlane, the camera, a depth clear, Material, and the surface, with the second set of
+  // texture coordinates when the entry point exists and the material has an environment texture. Leaves
+  // the material's state behind.
+  void Draw();
+
   float Field[METABALL_SAMPLES];  // sample (x, y, z) at (x + 16) * 1024 + (y + 16) * 32 + (z + 16)
   METABALL *Balls;                // set by the caller every frame
   uint32_t BallCount;
@@ -67,6 +80,7 @@ class METABALLS {
   VECTOR3 Up;
   float Fov;       // vertical, degrees
   float FarPlane;
+  GL_MATERIAL *Material;  // owned; textures and blending of the surface
 };
 
 // The metaball scene's two smoothed music levels; they live for the whole run.

@@ -108,9 +108,10 @@ void MX_TORUS_KNOT::Generate() {
     // The tangent is a tiny chord, so |b| = |n| |tangent| is small at every ordinary size (a wavy circle of
     // radius 20 gives |b|^2 near 4e-5): an absolute length threshold would leave b unscaled there and
     // flatten the tube into a ribbon. The frame is judged degenerate by the angle between the tangent and
-    // the position sum instead, and is otherwise made unit.
+    // the position sum instead, and is otherwise made unit. A zero frame (a curve of radius 0) passes that
+    // test as 0 >= 0 but has no length to divide by: it stays zero, and the ring collapses onto its point.
     const float nn = Dot(n, n);
-    if (nn >= 0.001f * Dot(tangent, tangent) * Dot(sum, sum)) {
+    if (nn > 0 && nn >= 0.001f * Dot(tangent, tangent) * Dot(sum, sum)) {
       Normalise(n);
       Normalise(b);
     }

@@ -23,6 +23,11 @@ uint32_t ProbeXMHeader(FILE *file);
 const char *CheckITHeader(const unsigned char *header, size_t size, uint32_t *orders);
 const char *CheckXMHeader(const unsigned char *header, size_t size, uint32_t *orders);
 
+// Which probe the player runs for a track-list name: the last three characters, ".xm" or ".it" in any case,
+// decide; anything else is unsupported.
+enum MODULE_KIND { MODULE_UNSUPPORTED, MODULE_XM, MODULE_IT };
+MODULE_KIND ModuleKindOfName(const char *name);
+
 // ---------------------------------------------------------------------------------------------------------
 // Player
 

@@ -104,9 +104,20 @@ void PlatformEndDialog(PlatformDialog *dialog, int32_t result) {
 // =========================================================================================================
 // [SECTION] Drawing
 
+// The box takes only digits from the keyboard; pasted text goes in as it is and is read by the same rules
+// as typed text. ImGui runs a paste through the typing filter too, right after it has asked for the
+// clipboard, so the filter stands aside from that request to the end of the edit box's frame.
+static const char *(*sClipboardText)(void *userData) = nullptr;
+static bool sPasting = false;
+
+static const char *PastedText(void *userData) {
+  sPasting = true;
+  return sClipboardText(userData);
+}
+
 static int EditCallback(ImGuiInputTextCallbackData *data) {
   if (data->EventFlag == ImGuiInputTextFlags_CallbackCharFilter) {
-    return data->EventChar >= '0' && data->EventChar <= '9' ? 0 : 1;
+    return sPasting || (data->EventChar >= '0' && data->EventChar <= '9') ? 0 : 1;
   }
   // The edit box being typed in keeps its own copy of the text; a rewrite from the procedure replaces it.
   ControlState *state = static_cast<ControlState *>(data->UserData);
@@ -195,6 +206,7 @@ static void DrawControls(PlatformDialog *dialog, float unitX, float unitY) {
         ImGui::InputText("##edit", state.Text, sizeof state.Text,
                          ImGuiInputTextFlags_CallbackCharFilter | ImGuiInputTextFlags_CallbackAlways, EditCallback,
                          &state);
+        sPasting = false;
         state.TextPending = false;
         if (strcmp(before, state.Text) != 0) SendCommand(dialog, c.Id);
         break;
@@ -272,6 +284,19 @@ static void HandleEvent(PlatformDialog *dialog, SDL_Window *native, const SDL_Ev
   ImGui_ImplSDL2_ProcessEvent(&event);
 }
 
+// SDL's own blocking wait wakes itself with a message to the dialog's window over a second display
+// connection; one still on its way when the window is destroyed comes back as an X error, which ends the
+// process the next time that connection is used (the next dialog). Polling between short sleeps never
+// sends one.
+static bool WaitForEvent(SDL_Event *event, Uint32 milliseconds) {
+  const Uint32 start = SDL_GetTicks();
+  while (!SDL_PollEvent(event)) {
+    if (SDL_GetTicks() - start >= milliseconds) return false;
+    SDL_Delay(5);
+  }
+  return true;
+}
+
 static void StyleDialog(float fontPixels) {
   ImGuiIO &io = ImGui::GetIO();
   io.IniFilename = nullptr;  // nothing is stored between runs
@@ -326,6 +351,8 @@ int32_t PlatformRunDialog(const PLATFORM_DIALOG_TEMPLATE *dialogTemplate, Platfo
   StyleDialog(fontPixels);
   ImGui_ImplSDL2_InitForOpenGL(native, context);
   ImGui_ImplOpenGL2_Init();
+  sClipboardText = ImGui::GetIO().GetClipboardTextFn;
+  ImGui::GetIO().GetClipboardTextFn = PastedText;
 
   PlatformDialog dialog;
   dialog.Procedure = procedure;
@@ -360,7 +387,7 @@ int32_t PlatformRunDialog(const PLATFORM_DIALOG_TEMPLATE *dialogTemplate, Platfo
     if (haveDeferred) {
       haveDeferred = false;
       HandleEvent(&dialog, native, deferred);
-    } else if (SDL_WaitEventTimeout(&event, 100)) {
+    } else if (WaitForEvent(&event, 100)) {
       // Sleeps while nothing happens; a tenth of a second keeps hover and caret blinking alive.
       keyWentDown = event.type == SDL_KEYDOWN;
       HandleEvent(&dialog, native, event);

@@ -2,10 +2,14 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <string>
+#include <vector>
 
 #include "platform/platform_local.h"
 
@@ -29,6 +33,24 @@ static bool IsRealVideoDriver(const char *name) {
 
 static bool sGLLoaded = false;
 
+static int AddLoadedName(struct dl_phdr_info *info, size_t, void *names) {
+  if (info->dlpi_name != nullptr && info->dlpi_name[0] != 0) {
+    static_cast<std::vector<std::string> *>(names)->push_back(info->dlpi_name);
+  }
+  return 0;
+}
+
+// Loading OpenGL loads the display's driver, which keeps blocks for the life of the process and is
+// unloaded again when the display connection that loaded it closes. Unloaded, it leaves those blocks to
+// the sanitizer build's leak check without a library name to recognise them by, whoever closed the
+// connection. Every library loaded by then stays until the process ends; the names are gathered first,
+// since the loader's list must not change while it is walked.
+static void KeepLoadedLibraries() {
+  std::vector<std::string> names;
+  dl_iterate_phdr(AddLoadedName, &names);
+  for (const std::string &name : names) dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 int32_t PlatformStartVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
     // Without a display server to talk to SDL would only probe its way down to the offscreen driver,
@@ -50,7 +72,10 @@ int32_t PlatformStartVideo() {
   }
   // The OpenGL library stays loaded while video runs; otherwise it would be unloaded and loaded again
   // each time the last GL window goes (the dialog's, the pixel-format probe's).
-  if (!sGLLoaded) sGLLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
+  if (!sGLLoaded) {
+    sGLLoaded = SDL_GL_LoadLibrary(nullptr) == 0;
+    if (sGLLoaded) KeepLoadedLibraries();
+  }
   return 1;
 }
 

@@ -1,6 +1,7 @@
-// The platform layer: the only part of the program that includes SDL. Everything else calls these plain
-// functions, written in the terms the rest of the program uses (virtual-key codes, the mouse button-and-key
-// word, pixel-format records, display modes). Main thread only, unless a function says otherwise.
+// The platform layer: the only part of the program that includes SDL, FreeType, fontconfig and the GLU
+// tessellator. Everything else calls these plain functions, written in the terms the rest of the program
+// uses (virtual-key codes, the mouse button-and-key word, pixel-format records, display modes, glyph
+// metrics). Main thread only, unless a function says otherwise.
 #pragma once
 
 #include <cstdint>
@@ -262,3 +263,37 @@ int32_t PlatformGetDialogText(PlatformDialog *dialog, int32_t controlId, char *b
 void PlatformSetDialogText(PlatformDialog *dialog, int32_t controlId, const char *text);
 // Ends the dialog after the procedure returns; PlatformRunDialog returns `result`.
 void PlatformEndDialog(PlatformDialog *dialog, int32_t result);
+
+// ---------------------------------------------------------------------------------------------------------
+// Outline fonts
+
+// One glyph's measures in em units (the em square is 1.0), with the glyph origin on the baseline and y up.
+struct GLYPHMETRICSFLOAT {
+  float gmfBlackBoxX;       // width and height of the smallest box around the outline
+  float gmfBlackBoxY;
+  float gmfptGlyphOriginX;  // that box's top-left corner, relative to the glyph origin
+  float gmfptGlyphOriginY;
+  float gmfCellIncX;        // from this glyph's origin to the next one's
+  float gmfCellIncY;
+};
+
+// A loaded face.
+struct PlatformFont;
+
+// Resolves the family `faceName` at `weight` (100 to 900; 700 is bold) through fontconfig and loads it.
+// When that family is not installed, DejaVu Sans Condensed (package fonts-dejavu-extra) stands in for it;
+// without that too, fontconfig's own closest face does. Null when no scalable face can be loaded at all.
+PlatformFont *PlatformCreateFont(const char *faceName, int32_t weight);
+// The face that was loaded, as "family style (file)". Valid while the font lives.
+const char *PlatformFontName(const PlatformFont *font);
+// For each code c from first to first + count - 1, compiles display list listBase + c in the current
+// context and fills metrics[c - first]. Codes are the OEM character set: 0 to 127 as they are, 128 to 254
+// through code page 437; 255 has no glyph. A glyph is the outline flattened to `deviation` em units (0: one
+// design unit of the face) and filled with the face's own fill rule (holes stay open) as a front face at
+// z = 0 (normal +z) and a back face at z = -extrusion (normal -z), joined by side walls with outward
+// normals; its list ends with a translation by its cell increment. A code the face has no glyph for keeps
+// an empty list and zero metrics.
+void PlatformUseFontOutlines(PlatformFont *font, uint32_t first, uint32_t count, uint32_t listBase,
+                             float deviation, float extrusion, GLYPHMETRICSFLOAT *metrics);
+// Null is ignored.
+void PlatformDeleteFont(PlatformFont *font);

@@ -12,8 +12,12 @@
 // [SECTION] Log
 
 static int BannerWritten = 0;
+static int LogDisabled = 0;
+
+void LogDisable() { LogDisabled = 1; }
 
 void LogPrint(const char *format, ...) {
+  if (LogDisabled) return;
   FILE *log = fopen("program.log", "a");
   if (!log) return;
   if (!BannerWritten) {

@@ -12,6 +12,9 @@
 // every call. The first call of a run that manages to open the file writes the banner first. Callers put
 // their own "\n" at the start of a line. A file that cannot be opened drops the text silently.
 void LogPrint(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// For tools that run the program's code outside the program: from now on LogPrint writes nothing, so no
+// "program.log" appears in the folder the tool was started from.
+void LogDisable();
 
 // Logs the error, shows `message` in a box captioned "ERROR" (standard error when no display can show it),
 // runs the shutdown callbacks and ends the process with exit code 0. `file` is the caller's source name,

@@ -1,6 +1,8 @@
 #include "gltestkit.h"
 
 #include <GL/gl.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <png.h>
 
 #include <algorithm>
@@ -47,6 +49,37 @@ FRAME ReadFrame() {
   return frame;
 }
 
+int32_t GlInteger(uint32_t name) {
+  GLint value = 0;
+  glGetIntegerv(name, &value);
+  return value;
+}
+
+std::vector<float> GlFloats(uint32_t name, int count) {
+  std::vector<float> values(16);
+  glGetFloatv(name, values.data());
+  values.resize((size_t)count);
+  return values;
+}
+
+std::vector<float> GlMaterial(uint32_t face, uint32_t name) {
+  std::vector<float> values(4);
+  glGetMaterialfv(face, name, values.data());
+  values.resize(name == GL_SHININESS ? 1 : 4);
+  return values;
+}
+
+FRAME ReadTexture(uint32_t bind) {
+  FRAME t;
+  glBindTexture(GL_TEXTURE_2D, bind);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &t.Width);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &t.Height);
+  t.Rgba.resize((size_t)t.Width * t.Height * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, t.Rgba.data());
+  return t;
+}
+
 REGION Part(const FRAME &frame, double fx0, double fy0, double fx1, double fy1) {
   auto at = [](double f, int32_t size) { return std::clamp((int32_t)(f * size + 0.5), 0, size); };
   return {at(fx0, frame.Width), at(fy0, frame.Height), at(fx1, frame.Width), at(fy1, frame.Height)};
@@ -69,6 +102,16 @@ int32_t MaxDifference(const FRAME &a, const FRAME &b, REGION region) {
     for (int32_t x = region.X0; x < region.X1; x++)
       for (int c = 0; c < 3; c++) most = std::max(most, std::abs(a.At(x, y)[c] - b.At(x, y)[c]));
   return most;
+}
+
+uint32_t ScreenPixel(int x, int y) {
+  Display *display = XOpenDisplay(nullptr);
+  if (display == nullptr) return 0xFFFFFFFFu;
+  XImage *image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+  const uint32_t pixel = image != nullptr ? (uint32_t)(XGetPixel(image, 0, 0) & 0xFFFFFF) : 0xFFFFFFFFu;
+  if (image != nullptr) XDestroyImage(image);
+  XCloseDisplay(display);
+  return pixel;
 }
 
 bool SaveFramePng(const FRAME &frame, const std::string &path) {

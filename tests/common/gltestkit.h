@@ -30,6 +30,14 @@ struct FRAME {
 };
 FRAME ReadFrame();
 
+// GL state of the current context, read back.
+int32_t GlInteger(uint32_t name);
+std::vector<float> GlFloats(uint32_t name, int count);
+// A material colour (four values) or the shininess (one) of `face`.
+std::vector<float> GlMaterial(uint32_t face, uint32_t name);
+// Level 0 of texture `bind` (left bound to GL_TEXTURE_2D) as RGBA bytes, top row first as uploaded.
+FRAME ReadTexture(uint32_t bind);
+
 // A rectangle of pixels, [X0, X1) x [Y0, Y1), top-left origin. Fractions of the frame convert through
 // Part().
 struct REGION {
@@ -42,5 +50,8 @@ REGION Part(const FRAME &frame, double fx0, double fy0, double fx1, double fy1);
 int32_t CountLit(const FRAME &frame, REGION region, int threshold = 24);
 // The largest difference of any channel between two frames of the same size inside the region.
 int32_t MaxDifference(const FRAME &a, const FRAME &b, REGION region);
+// The colour of one pixel of the X screen as 0xRRGGBB, read on a connection of its own (what the display
+// really shows, window placement included); 0xFFFFFFFF without a display. Any thread.
+uint32_t ScreenPixel(int x, int y);
 // Writes the frame as an RGB PNG file (for looking at what a test drew).
 bool SaveFramePng(const FRAME &frame, const std::string &path);

@@ -13,7 +13,7 @@
 
 using namespace std::chrono_literals;
 
-std::string BinaryDir() { return getenv("TUNEMILL_BINARY_DIR") ? getenv("TUNEMILL_BINARY_DIR") : "."; }
+std::string BinaryDir() { return getenv("TUNEMILL_BINARY_DIR") ? getenv("TUNEMILL_BINARY_DIR") : TUNEMILL_BINARY_DIR; }
 
 COMMAND_RESULT RunCommand(const std::string &command) {
   COMMAND_RESULT result;
@@ -45,9 +45,9 @@ std::string FindWindow(const std::string &title, double seconds) {
 std::string WaitForDialog() {
   const std::string id = FindWindow("Tunemill - setup", 60);
   if (id.empty()) return id;
-  WaitFor([&] { return RunCommand("xwininfo -id " + id).out.find("IsViewable") != std::string::npos; }, 30, 0.1);
-  // Mapped is not yet reading: the dialog's first frames come after the map.
-  std::this_thread::sleep_for(1s);
+  // Mapped is not yet reading: clicks need the dialog's first frame, which paints its light grey background.
+  const std::string corner = "import -window " + id + " -crop 1x1+2+2 txt:-";
+  WaitFor([&] { return RunCommand(corner).out.find("#F0F0F0") != std::string::npos; }, 30, 0.1);
   return id;
 }
 
@@ -66,6 +66,7 @@ void ClickDialog(const std::string &id, double x, double y) {
   const WINDOW_GEOMETRY g = WindowGeometry(id);
   const int px = g.x + (int)(x * g.width / 202.0), py = g.y + (int)(y * g.height / 143.0);
   RunCommand("xdotool mousemove --sync " + std::to_string(px) + " " + std::to_string(py) + " click 1");
+  // The dialog takes the pointer's position once a frame: the next move must wait for the click's frame.
   std::this_thread::sleep_for(150ms);
 }
 

@@ -79,6 +79,25 @@ ScopedTempDir::~ScopedTempDir() {
   fs::remove_all(path_, ignored);
 }
 
+std::string ArchiveMember(const std::string &name, const std::string &data, uint32_t unpackedSize, uint32_t packed,
+                          uint32_t magic) {
+  std::string header;
+  for (uint32_t word : {magic, (uint32_t)data.size(), unpackedSize, packed}) {
+    for (int i = 0; i < 4; i++) header += (char)(word >> (8 * i));
+    if (header.size() == 4) header += name + std::string(257 - name.size(), '\0');
+  }
+  return header + data;
+}
+
+std::string StoredMember(const std::string &name, const std::string &data) { return ArchiveMember(name, data); }
+
+std::vector<std::string> TemporaryFilesLeft() {
+  std::vector<std::string> names;
+  for (const auto &entry : fs::directory_iterator("."))
+    if (entry.path().filename().string().rfind("_#q_", 0) == 0) names.push_back(entry.path().filename());
+  return names;
+}
+
 std::string ReadWholeFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;

@@ -1,8 +1,10 @@
 // Shared test helpers: child processes for fatal paths, a private working folder, file access.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct ChildResult {
   bool exited = false;  // false when the child was killed by a signal
@@ -40,6 +42,15 @@ class ScopedTempDir {
 
 // Polls `condition` every `pollSeconds` until it holds (true) or `seconds` have passed (false).
 bool WaitFor(const std::function<bool()> &condition, double seconds = 3, double pollSeconds = 0.002);
+
+// An archive member laid out byte by byte as the format has it, independently of the library's writer: the
+// 273-byte header (magic, name in 256 bytes, a reserved 0, stored, unpacked and packed sizes), then
+// `data`. StoredMember is a member kept as it is.
+std::string ArchiveMember(const std::string &name, const std::string &data, uint32_t unpackedSize = 0,
+                          uint32_t packed = 0, uint32_t magic = 0x666);
+std::string StoredMember(const std::string &name, const std::string &data);
+// The extraction's temporary files ("_#q_<n>.t$p") in the working folder.
+std::vector<std::string> TemporaryFilesLeft();
 
 std::string ReadWholeFile(const std::string &path);
 void WriteWholeFile(const std::string &path, const std::string &bytes);

@@ -23,14 +23,6 @@ class TrackList : public ::testing::Test {
     ModCount = 0;
   }
 
-  // Parses in a child and expects the fatal error of `line` with `message`.
-  void ExpectFailure(int line, const std::string &message) {
-    ChildResult child = RunChild([] { ParseModInfos(); });
-    EXPECT_EQ(child.exitCode, 0);
-    EXPECT_EQ(child.out, "\n PROGRAM: -- ERROR: at demo " + std::to_string(line) + " : " + message + " ");
-    EXPECT_EQ(child.err, "ERROR: " + message + "\n");
-  }
-
   ScopedTempDir dir_;
 };
 
@@ -92,8 +84,7 @@ TEST_F(TrackList, CountsFrom1To1024InPercentINotationAreTakenAndOthersAreNot) {
   }
   for (const char *count : {"1025", "0", "-1", "-4294967295", "4294967297", "99999999999999999999"}) {
     WriteWholeFile("data/mods.dat", std::string(count) + "\r\n" + names);
-    SCOPED_TRACE(count);
-    ExpectFailure(31, "Format error ! [Bad number of XMs]");
+    ExpectFatal(ParseModInfos, "demo", "Format error ! [Bad number of XMs]", 31, count);
   }
 }
 
@@ -117,7 +108,7 @@ TEST_F(TrackList, ListAndDescriptionFileFailures) {
   for (const auto &[list, description, line, message] : cases) {
     if (list) WriteWholeFile("data/mods.dat", list);
     if (description) WriteWholeFile("desc", description);
-    ExpectFailure(line, message);
+    ExpectFatal(ParseModInfos, "demo", message, line);
   }
 }
 

@@ -9,23 +9,20 @@ namespace {
 
 const float kPi = 3.14159265358979f;
 
-void ExpectLinear(const MATRIX34 &m, const float (&rows)[3][3], float tolerance, const char *what) {
-  for (int r = 0; r < 3; r++)
-    for (int c = 0; c < 3; c++) EXPECT_NEAR(m.m[r][c], rows[r][c], tolerance) << what << " row " << r << " col " << c;
+// The 3 x 3 part of `m` row by row, within `tolerance`.
+void ExpectLinear(const MATRIX34 &m, const std::vector<float> &rows, float tolerance, const char *what) {
+  for (int i = 0; i < 9; i++) EXPECT_NEAR(m.m[i / 3][i % 3], rows[i], tolerance) << what << " element " << i;
 }
 
 TEST(VecMath, ProductAppliesTheRightOperandFirstAndOutputsMayBeInputs) {
   const MATRIX34 translate = {{{1, 0, 0, 5}, {0, 1, 0, 6}, {0, 0, 1, 7}}};
   const MATRIX34 scale = {{{2, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 4, 1}}};
-  MATRIX34 out;
+  MATRIX34 out, a, b, expected, squared;
   MatrixMultiply(translate, scale, out);
   VECTOR3 q;
   TransformPoint(out, {1, 1, 1}, q);
-  EXPECT_EQ(q.x, 7);   // 2 + 5
-  EXPECT_EQ(q.y, 9);   // 3 + 6
-  EXPECT_EQ(q.z, 12);  // (4 + 1) + 7
+  EXPECT_TRUE(q.x == 7 && q.y == 9 && q.z == 12);  // 2 + 5, 3 + 6, (4 + 1) + 7
   // Dense operands, so that writing the output early would change what is read later.
-  MATRIX34 a, b, expected, squared;
   for (int r = 0; r < 3; r++)
     for (int c = 0; c < 4; c++) a.m[r][c] = 0.5f + 0.37f * r - 1.1f * c, b.m[r][c] = -2.25f + 0.05f * r * c - c;
   MatrixMultiply(a, b, expected);
@@ -44,60 +41,49 @@ TEST(VecMath, ProductAppliesTheRightOperandFirstAndOutputsMayBeInputs) {
   EXPECT_FLOAT_EQ(q.x, a.m[0][0] * 0.25f - 3 * a.m[0][1] + 8 * a.m[0][2] + a.m[0][3]);
 }
 
-TEST(VecMath, MatrixFromTRS) {
-  struct Case {
+TEST(VecMath, MatrixFromTRSAndQuaternions) {
+  const struct {
     const char *what;
-    float angle, axis[3], scale[3], linear[3][3], tolerance;
-  };
-  const Case cases[] = {
-      {"no turn, axis z", 0, {0, 0, 1}, {1, 1, 1}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 0},
-      {"no turn, any axis", 0, {3, -2, 7}, {1, 1, 1}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 0},
-      {"no turn, zero axis", 0, {0, 0, 0}, {1, 1, 1}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 0},
-      {"half turn about z", kPi, {0, 0, 1}, {1, 1, 1}, {{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, 1e-6f},
+    float angle, axis[3], scale[3];
+    std::vector<float> linear;
+  } cases[] = {
+      {"no turn, any axis", 0, {3, -2, 7}, {1, 1, 1}, {1, 0, 0, 0, 1, 0, 0, 0, 1}},
+      {"no turn, zero axis", 0, {0, 0, 0}, {1, 1, 1}, {1, 0, 0, 0, 1, 0, 0, 0, 1}},
+      {"half turn about z", kPi, {0, 0, 1}, {1, 1, 1}, {-1, 0, 0, 0, -1, 0, 0, 0, 1}},
       // The transposed quaternion form: a quarter turn about +z sends x to -y; scales go to the columns.
-      {"quarter turn, scaled", kPi / 2, {0, 0, 1}, {2, 3, 4}, {{0, 3, 0}, {-2, 0, 0}, {0, 0, 4}}, 1e-6f},
+      {"quarter turn, scaled", kPi / 2, {0, 0, 1}, {2, 3, 4}, {0, 3, 0, -2, 0, 0, 0, 0, 4}},
       // The axis is not normalised: q = (0, 0, 0, 2) is far from a rotation.
-      {"axis of length 2", kPi, {0, 0, 2}, {1, 1, 1}, {{-7, 0, 0}, {0, -7, 0}, {0, 0, 1}}, 1e-5f},
+      {"axis of length 2", kPi, {0, 0, 2}, {1, 1, 1}, {-7, 0, 0, 0, -7, 0, 0, 0, 1}},
   };
-  for (const Case &c : cases) {
-    MATRIX34 m;
-    MatrixFromTRS(4, -5, 6, c.angle, c.axis[0], c.axis[1], c.axis[2], c.scale[0], c.scale[1], c.scale[2], m);
-    ExpectLinear(m, c.linear, c.tolerance, c.what);
-    EXPECT_EQ(m.m[0][3], 4) << c.what;
-    EXPECT_EQ(m.m[1][3], -5) << c.what;
-    EXPECT_EQ(m.m[2][3], 6) << c.what;
-  }
-}
-
-TEST(VecMath, QuaternionToMatrixFollowsTheRowsAsGiven) {
   MATRIX34 m;
+  for (const auto &c : cases) {
+    MatrixFromTRS(4, -5, 6, c.angle, c.axis[0], c.axis[1], c.axis[2], c.scale[0], c.scale[1], c.scale[2], m);
+    ExpectLinear(m, c.linear, 1e-5f, c.what);
+    EXPECT_TRUE(m.m[0][3] == 4 && m.m[1][3] == -5 && m.m[2][3] == 6) << c.what;
+  }
   QuaternionToMatrix({1, 2, 3, 4}, m);
-  const float expected[3][3] = {{-49, 20, 10}, {4, -39, 28}, {22, 20, -25}};
-  ExpectLinear(m, expected, 0, "q (1, 2, 3, 4)");
-  for (int r = 0; r < 3; r++) EXPECT_EQ(m.m[r][3], 0);
+  ExpectLinear(m, {-49, 20, 10, 4, -39, 28, 22, 20, -25}, 0, "q (1, 2, 3, 4)");
+  EXPECT_TRUE(m.m[0][3] == 0 && m.m[1][3] == 0 && m.m[2][3] == 0);
 }
 
 TEST(VecMath, MatrixFromAnglesIsRzOfMinusATimesRxTimesRy) {
-  MATRIX34 m;
-  MatrixFromAngles(0, 0, 0, m);
-  const float identity[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-  ExpectLinear(m, identity, 0, "zero angles");
-  VECTOR3 p;
-  MatrixFromAngles(0, kPi / 2, 0, m);
-  TransformPoint(m, {0, 1, 0}, p);
-  EXPECT_NEAR(p.x, 0, 1e-6f);
-  EXPECT_NEAR(p.y, 0, 1e-6f);
-  EXPECT_NEAR(p.z, 1, 1e-6f);
-  const float a = 0.3f, b = -1.1f, c = 2.0f;
-  const MATRIX34 rz = {{{cosf(-a), -sinf(-a), 0, 0}, {sinf(-a), cosf(-a), 0, 0}, {0, 0, 1, 0}}};
-  const MATRIX34 rx = {{{1, 0, 0, 0}, {0, cosf(b), -sinf(b), 0}, {0, sinf(b), cosf(b), 0}}};
-  const MATRIX34 ry = {{{cosf(c), 0, sinf(c), 0}, {0, 1, 0, 0}, {-sinf(c), 0, cosf(c), 0}}};
-  MATRIX34 product;
-  MatrixMultiply(rx, ry, product);
-  MatrixMultiply(rz, product, product);
-  MatrixFromAngles(a, b, c, m);
-  for (int r = 0; r < 3; r++)
-    for (int col = 0; col < 4; col++) EXPECT_NEAR(m.m[r][col], product.m[r][col], 1e-6f);
+  // Ry turns z towards x, Rx then turns y towards z, and Rz(-a) turns x towards -y.
+  const struct {
+    float a, b, c;
+    VECTOR3 from, to;
+  } turns[] = {{0, 0, 0, {1, 2, 3}, {1, 2, 3}},
+               {0, kPi / 2, 0, {0, 1, 0}, {0, 0, 1}},
+               {kPi / 2, 0, 0, {1, 0, 0}, {0, -1, 0}},
+               {0, 0, kPi / 2, {0, 0, 1}, {1, 0, 0}},
+               {kPi / 2, kPi / 2, kPi / 2, {0, 0, 1}, {0, -1, 0}},
+               {kPi / 2, kPi / 2, kPi / 2, {0, 1, 0}, {0, 0, 1}}};
+  for (const auto &t : turns) {
+    MATRIX34 m;
+    VECTOR3 p;
+    MatrixFromAngles(t.a, t.b, t.c, m);
+    TransformPoint(m, t.from, p);
+    EXPECT_NEAR(fabsf(p.x - t.to.x) + fabsf(p.y - t.to.y) + fabsf(p.z - t.to.z), 0, 1e-5f) << t.a << t.b << t.c;
+  }
 }
 
 }  // namespace

@@ -69,67 +69,50 @@ std::vector<uint8_t> LzwEncode(const std::vector<uint8_t> &indices, const LZW_OP
   uint32_t pending = 0;
   int pendingBits = 0;
   const int clear = 1 << o.minCodeSize, end = clear + 1;
-  int size = 0, next = 0, decoderNext = 0, topSlot = 0;
-  bool first = true;
+  int size = 0, next = 0;
   std::map<uint32_t, int> table;
+  // The encoder's own rule, as giflib has it: after a code is written, the codes grow by a bit once the
+  // next free code (before the one the written code adds) no longer fits.
   auto put = [&](int code) {
     pending |= (uint32_t)code << pendingBits;
     for (pendingBits += size; pendingBits >= 8; pendingBits -= 8, pending >>= 8) bytes.push_back((uint8_t)pending);
-  };
-  auto reset = [&] {
-    size = o.minCodeSize + 1;
-    topSlot = 1 << size;
-    next = decoderNext = clear + 2;
-    table.clear();
-    first = true;
+    if (next >= 1 << size && size < 12) size++;
   };
   auto emitClear = [&] {
     put(clear);
-    reset();
+    size = o.minCodeSize + 1;
+    next = clear + 2;
+    table.clear();
   };
-  // The decoder's code size is mirrored: it adds a table entry for every code but the first after a
-  // clear, and grows the code size once its next code reaches the top slot.
-  auto emit = [&](int code) {
-    put(code);
-    if (first) {
-      first = false;
-      return;
-    }
-    if (decoderNext < topSlot) decoderNext++;
-    if (decoderNext >= topSlot && size < 12) {
-      topSlot <<= 1;
-      size++;
-    }
-  };
-
-  reset();
+  size = o.minCodeSize + 1;
+  next = clear + 2;
   if (o.leadingClear) emitClear();
   int current = -1;
   for (size_t i = 0; i < indices.size(); i++) {
     if (o.clearEvery && i > 0 && i % o.clearEvery == 0) {
-      emit(current);
+      put(current);
       emitClear();
       current = -1;
     }
-    int pixel = indices[i];
+    const int pixel = indices[i];
     if (current < 0) {
       current = pixel;
       continue;
     }
-    uint32_t key = (uint32_t)current * 1024 + (uint32_t)pixel;
+    const uint32_t key = (uint32_t)current * 1024 + (uint32_t)pixel;
     auto found = table.find(key);
     if (found != table.end()) {
       current = found->second;
       continue;
     }
-    emit(current);
+    put(current);
     if (next < 4096)
       table[key] = next++;
     else if (o.clearWhenFull)
       emitClear();
     current = pixel;
   }
-  if (current >= 0) emit(current);
+  if (current >= 0) put(current);
   if (o.clearBeforeEnd) emitClear();
   if (o.endCode) put(end);
   if (pendingBits > 0) bytes.push_back((uint8_t)pending);

@@ -3,16 +3,13 @@
 // are.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "archive/archive.h"
 #include "music/music.h"
 #include "music/sound.h"
 #include "songs.h"
@@ -48,16 +45,6 @@ class Player : public ::testing::Test {
   ScopedTempDir dir_;
 };
 
-// A fatal path in a child: exit code 0, the report on standard output and the message box's text.
-void ExpectFatal(const std::function<void()> &body, const std::string &message) {
-  ChildResult child = RunChild(body);
-  EXPECT_TRUE(child.exited);
-  EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(child.out.rfind("\n PROGRAM: -- ERROR: at xm_play ", 0), 0u) << child.out;
-  EXPECT_NE(child.out.find(" : " + message + " "), std::string::npos) << child.out;
-  EXPECT_NE(child.err.find("ERROR: " + message + "\n"), std::string::npos) << child.err;
-}
-
 TEST_F(Player, QueriesAnswerZeroBeforeInitAndAfterShutdownWhileTheEndFlagIsKept) {
   ExpectAllQueriesZero();
   gMusicEnded.store(1);
@@ -84,28 +71,32 @@ TEST_F(Player, QueriesAnswerZeroBeforeInitAndAfterShutdownWhileTheEndFlagIsKept)
 TEST_F(Player, ProgressSeekAndOrderStepFollowTheOrderCount) {
   MusicInit("ten.xm");
   EXPECT_FLOAT_EQ(MusicGetOrderStep(), 1.0f / 9.0f);
-
   MusicSeek(0.55f);
   ASSERT_TRUE(WaitFor([] { return Order(MusicGetPosition()) == 5; }));
   EXPECT_EQ(MusicGetProgress(), 0.5f);
 
-  // Seeking into the order that already plays does not restart it.
+  // Seeking into the order that already plays does not restart it: the rows go on from where they were.
   ASSERT_TRUE(WaitFor([] { return Row(MusicGetPosition()) >= 2; }));
+  uint32_t lowest = Row(MusicGetPosition());
   MusicSeek(0.55f);
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  EXPECT_EQ(Order(MusicGetPosition()), 5u);
-  EXPECT_GE(Row(MusicGetPosition()), 2u);
+  ASSERT_TRUE(WaitFor([&] {
+    const uint32_t position = MusicGetPosition();
+    lowest = std::min(lowest, Order(position) == 5 ? Row(position) : 0);
+    return Row(position) >= 6 || lowest < 2;
+  }));
+  EXPECT_GE(lowest, 2u);
 
   // Other order counts, with order 5 playing: progress is clamped, and no step without two orders.
-  const struct { int32_t orders; float progress, step; } counts[] = {{5, 1.0f, 0.25f}, {4, 1.0f, 1.0f / 3},
-                                                                     {1, 1.0f, 0.0f}, {0, 1.0f, 0.0f}};
+  const struct {
+    int32_t orders;
+    float progress, step;
+  } counts[] = {{5, 1.0f, 0.25f}, {4, 1.0f, 1.0f / 3}, {1, 1.0f, 0.0f}, {0, 1.0f, 0.0f}};
   for (const auto &c : counts) {
     gMusicOrders = c.orders;
     EXPECT_EQ(MusicGetProgress(), c.progress) << c.orders;
     EXPECT_FLOAT_EQ(MusicGetOrderStep(), c.step) << c.orders;
   }
   gMusicOrders = 10;
-
   MusicSeek(-3.0f);
   ASSERT_TRUE(WaitFor([] { return Order(MusicGetPosition()) == 0; }));
   EXPECT_EQ(MusicGetProgress(), 0.0f);
@@ -113,15 +104,11 @@ TEST_F(Player, ProgressSeekAndOrderStepFollowTheOrderCount) {
   EXPECT_EQ(MusicHasEnded(), 0u);
 }
 
-// A song that ends by itself, and one sent to 1.0: the flag stays set, and the output silent, until the
-// next play.
+// A song that ends by itself, and one sent to 1.0: the flag stays set until the next play.
 TEST_F(Player, SongsEndByThemselvesOrBySeekingToOneAndTheNextPlayClearsTheFlag) {
   MusicInit("short.it");
   EXPECT_EQ(gMusicOrders, 1);
   ASSERT_TRUE(WaitFor([] { return MusicHasEnded() == 1; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(MusicHasEnded(), 1u);
-
   MusicPlay("ten.xm");
   EXPECT_EQ(MusicHasEnded(), 0u);
   EXPECT_EQ(gMusicOrders, 10);
@@ -129,10 +116,9 @@ TEST_F(Player, SongsEndByThemselvesOrBySeekingToOneAndTheNextPlayClearsTheFlag) 
   EXPECT_EQ(Order(MusicGetPosition()), 0u);
   MusicSeek(1.0f);
   ASSERT_TRUE(WaitFor([] { return MusicHasEnded() == 1; }));
+  // The output falls silent (the engine's tests show it stays so) and the flag stays set.
   ASSERT_TRUE(WaitFor([] { return MusicGetLevel() == 0.0f; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(MusicHasEnded(), 1u);
-  EXPECT_EQ(MusicGetLevel(), 0.0f);
 }
 
 TEST_F(Player, VolumeIsClampedAndTruncatedWhetherOrNotMusicPlays) {
@@ -153,44 +139,18 @@ TEST_F(Player, FailuresAreFatalWithTheirMessagesAndTheNameDecidesTheProbe) {
   WriteWholeFile("it-inside.xm", std::string(it.begin(), it.end()));
   WriteWholeFile("xm-inside.it", std::string(xm.begin(), xm.end()));
   WriteWholeFile("song.mod", std::string(400, 'x'));
-  const std::pair<const char *, std::string> cases[] = {
-      {"it-inside.xm", "Cannot parse XM file ! [Bad version]"},
-      {"xm-inside.it", "Cannot parse IT file ! [Bad format]"},
-      {"song.mod", "Unsupported filetype !(XM / IT)"},  // the temporary copy is opened before the name is looked at
-      {"xm", "Cannot open [xm] msx file !"},
-      {"missing.it", "Cannot open [missing.it] msx file !"}};
-  for (const auto &[name, message] : cases) ExpectFatal([name = name] { MusicPlay(name); }, message);
-  WriteWholeFile("xm", std::string(400, 'x'));
-  ExpectFatal([] { MusicPlay("xm"); }, "Unsupported filetype !(XM / IT)");
-
-  // A damaged module passes the header probe but not the engine.
-  WriteWholeFile("damaged.it", std::string(it.begin(), it.begin() + 100));
-  ExpectFatal([] { MusicInit("damaged.it"); }, "Can't play the file - load error (BASS)!");
-  ExpectFatal([] { setenv("SDL_AUDIODRIVER", "no-such-driver", 1), MusicInit("ten.xm"); }, "BASS Init error !");
-}
-
-// The whole road: a module stored in "tunemill.dat" is extracted, loaded, deleted and heard. In a child,
-// since an opened archive stays open for the rest of the process.
-TEST_F(Player, AModuleFromTheArchivePlaysThroughTheDevice) {
-  std::vector<uint8_t> song = modwrite::Write(songs::SquareSong(Format::XM, 4, 16));
-  unsigned char header[kResourceHeaderSize];
-  FormatResourceHeader(header, "music/Song.xm", (uint32_t)song.size(), 0, 0);
-  WriteWholeFile("tunemill.dat", std::string((const char *)header, sizeof header) +
-                                     std::string(song.begin(), song.end()));
-
-  ChildResult child = RunChild([] {
-    OpenResource();
-    MusicInit("MUSIC\\song.XM");
-    int heard = WaitFor([] { return MusicGetLeftLevel() > 0.0f && MusicGetRightLevel() == 0.0f; });
-    int temporaryFiles = 0;
-    for (const auto &entry : std::filesystem::directory_iterator("."))
-      temporaryFiles += entry.path().filename().string().rfind("_#q_", 0) == 0;
-    printf("orders %d heard %d temporary files %d", gMusicOrders, heard, temporaryFiles);
-    MusicShutdown();
-    CloseResource();
-  });
-  EXPECT_EQ(child.exitCode, 99) << child.out << child.err;
-  EXPECT_EQ(child.out, "orders 4 heard 1 temporary files 0");
+  WriteWholeFile("damaged.it", std::string(it.begin(), it.begin() + 100));  // passes the probe, not the engine
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[] { MusicPlay("it-inside.xm"); }, "Cannot parse XM file ! [Bad version]"},
+      {[] { MusicPlay("xm-inside.it"); }, "Cannot parse IT file ! [Bad format]"},
+      // The temporary copy is opened before the name is looked at.
+      {[] { MusicPlay("song.mod"); }, "Unsupported filetype !(XM / IT)"},
+      {[] { MusicPlay("xm"); }, "Cannot open [xm] msx file !"},
+      {[] { MusicPlay("missing.it"); }, "Cannot open [missing.it] msx file !"},
+      {[] { WriteWholeFile("xm", std::string(400, 'x')), MusicPlay("xm"); }, "Unsupported filetype !(XM / IT)"},
+      {[] { MusicInit("damaged.it"); }, "Can't play the file - load error (BASS)!"},
+      {[] { setenv("SDL_AUDIODRIVER", "no-such-driver", 1), MusicInit("ten.xm"); }, "BASS Init error !"}};
+  for (const auto &[body, message] : cases) ExpectFatal(body, "xm_play", message);
 }
 
 }  // namespace

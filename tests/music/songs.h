@@ -1,13 +1,12 @@
 // Generated test songs and libopenmpt's own rendering of them, shared by the music tests and benchmarks.
 #pragma once
 
-#include <libopenmpt/libopenmpt.h>
-
 #include <cstdint>
 #include <vector>
 
 #include "modwrite/modwrite.h"
 #include "music/sound.h"
+#include "render.h"
 
 namespace songs {
 
@@ -66,28 +65,9 @@ inline modwrite::Module BusySong(modwrite::Format format) {
   return module;
 }
 
-// The settings the engine gives a music loaded with the player's flags: play once, ramped, no dither.
-inline openmpt_module *OpenReference(const std::vector<uint8_t> &file) {
-  const openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {"dither", "0"}, {nullptr, nullptr}};
-  openmpt_module *module = openmpt_module_create_from_memory2(file.data(), file.size(), openmpt_log_func_silent,
-                                                              nullptr, openmpt_error_func_ignore, nullptr,
-                                                              nullptr, nullptr, ctls);
-  if (module) openmpt_module_set_repeat_count(module, 0);
-  return module;
-}
-
-// The whole song as libopenmpt renders it at 44,100 Hz, interleaved stereo, read in the engine's chunks
-// (libopenmpt's XM volume ramps depend on the read size).
+// The whole song as libopenmpt renders it, read in the engine's chunks.
 inline std::vector<int16_t> ReferenceRender(const std::vector<uint8_t> &file) {
-  std::vector<int16_t> out;
-  openmpt_module *module = OpenReference(file);
-  if (!module) return out;
-  int16_t block[2 * kSoundChunkFrames];
-  size_t frames;
-  while ((frames = openmpt_module_read_interleaved_stereo(module, kRate, kSoundChunkFrames, block)) > 0)
-    out.insert(out.end(), block, block + 2 * frames);
-  openmpt_module_destroy(module);
-  return out;
+  return RenderModule(file, kSoundChunkFrames);
 }
 
 }  // namespace songs

@@ -1,15 +1,14 @@
-// The sound engine, mostly without a device: the test pulls the output with SoundMixOutput and states how
-// much of it is still "queued", which makes every timing question exact.
+// The sound engine without a device: the test pulls the output with SoundMixOutput and states how much of it
+// is still "queued", which makes every timing question exact (the player's tests and the end-to-end run
+// play through SDL's devices).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "music/sound.h"
@@ -250,46 +249,6 @@ TEST_F(Engine, DamagedModulesAreRefusedAndALoadReplacesTheMusic) {
   EXPECT_EQ(SoundFreeMusic(second), 0);
   EXPECT_EQ(SoundGetLevel(second), 0u);
   EXPECT_TRUE(AllZero(Mix(4096)));
-}
-
-TEST(EngineDevice, ASongPlaysThroughTheDiskDriverToItsEnd) {
-  ScopedTempDir dir;
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", (dir.path() + "/out.raw").c_str(), 1);
-  setenv("SDL_DISKAUDIODELAY", "0", 1);
-  sEndCount = 0;
-  ASSERT_EQ(SoundInit(SOUND_DEVICE_DEFAULT, 44100), 1);
-  std::vector<uint8_t> file = modwrite::Write(songs::BusySong(Format::XM));
-  uint32_t music = SoundLoadMusicMemory(file.data(), file.size(), kFlags);
-  SoundSetEndSync(music, CountEnd, 0);
-  SoundStart();
-  SoundPlayMusic(music, 0);
-  int16_t data[128];
-  for (int i = 0; i < 20000 && !sEndCount; i++) {
-    SoundGetPosition(music);
-    SoundGetLevel(music);
-    SoundGetData(music, data, sizeof data);
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
-  }
-  // Once the end has been heard, the output is silent and the position stays at the song's last row.
-  for (int i = 0; i < 3000 && SoundGetLevel(music); i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_EQ(SoundGetLevel(music), 0u);
-  EXPECT_EQ(SoundGetPosition(music), 3u | 31u << 16);
-  SoundFree();
-  unsetenv("SDL_DISKAUDIOFILE"), unsetenv("SDL_DISKAUDIODELAY"), setenv("SDL_AUDIODRIVER", "dummy", 1);
-  EXPECT_EQ(sEndCount, 1);
-
-  std::string raw = ReadWholeFile(dir.path() + "/out.raw");
-  std::vector<int16_t> recorded(raw.size() / 2);
-  memcpy(recorded.data(), raw.data(), recorded.size() * 2);
-  std::vector<int16_t> reference = songs::ReferenceRender(file);
-  // Silent chunks may come first, from before the song was asked to play.
-  size_t start = 0;
-  while (start < recorded.size() && recorded[start] == 0) start++;
-  start -= start % (2 * kSoundChunkFrames);
-  ASSERT_GE(recorded.size(), start + reference.size());
-  EXPECT_TRUE(std::equal(reference.begin(), reference.end(), recorded.begin() + (long)start));
-  EXPECT_TRUE(AllZero(recorded, start + reference.size()));
 }
 
 }  // namespace

@@ -18,53 +18,50 @@ std::string LogOf(const std::function<void()> &body) {
   return end == std::string::npos ? log : log.substr(end + 3);
 }
 
-TEST(TrackedAlloc, ZeroSizeGivesNullAndBothZeroCallsAreLogged) {
-  std::string log = LogOf([] {
-    void *p = TrackedAlloc(0, 12, "demo");
-    if (p) _exit(1);
-    TrackedFree(p, 13, "demo");
-  });
-  EXPECT_EQ(log, "\n PROGRAM: -- DEBUG: malloc(0) at demo 12 \n PROGRAM: -- DEBUG: free(0) at demo 13 ");
-}
-
-TEST(TrackedAlloc, LargeBlockIsLoggedAndUsable) {
-  std::string log = LogOf([] {
-    unsigned char *p = (unsigned char *)TrackedAlloc(2 * 1048576, 5, "gldriver");
-    for (size_t i = 0; i < 2 * 1048576; i++)
-      if (p[i]) _exit(1);
-    memset(p, 0xAB, 2 * 1048576);
-    TrackedFree(p, 6, "gldriver");
-  });
-  EXPECT_EQ(log, "\n PROGRAM: -- DEBUG: LARGE_BLOCK at gldriver 5 -- size 2097152");
-}
-
-TEST(TrackedAlloc, OneMebibyteIsNotLarge) {
-  EXPECT_EQ(LogOf([] { TrackedFree(TrackedAlloc(1048576, 1, "x"), 2, "x"); }), "");
-}
-
-TEST(TrackedFree, SecondFreeOfABlockIsABadPointer) {
-  std::string log = LogOf([] {
-    void *p = TrackedAlloc(16, 1, "extr");
-    TrackedFree(p, 2, "extr");
-    TrackedFree(p, 3, "extr");
-  });
-  EXPECT_EQ(log, "\n PROGRAM: -- DEBUG: free(BadPointer) at extr 3 ");
-}
-
-TEST(TrackedFree, OverrunOfFiveToEightBytesIsReportedOneToFourIsNot) {
-  for (int overrun = 1; overrun <= 8; overrun++) {
-    std::string log = LogOf([overrun] {
+TEST(TrackedAlloc, EachUseLogsWhatItShould) {
+  // An overrun of 1 to 4 bytes stays inside the guard's slack; 5 to 8 reach the guard.
+  auto overrun = [](int bytes) {
+    return [bytes] {
       unsigned char *p = (unsigned char *)TrackedAlloc(10, 1, "efx1");
-      p[10 + overrun - 1] = 0x12;
+      p[10 + bytes - 1] = 0x12;
       TrackedFree(p, 77, "efx1");
-      // The block is released all the same.
-      if (AllocTotal() != 0) _exit(1);
-    });
-    if (overrun <= 4)
-      EXPECT_EQ(log, "") << overrun;
-    else
-      EXPECT_EQ(log, "\n PROGRAM: -- DEBUG: TabOVERLOAD at efx1 77 [ptrsize: 10 ]") << overrun;
-  }
+      if (AllocTotal() != 0) _exit(1);  // released all the same
+    };
+  };
+  const std::string kOverload = "\n PROGRAM: -- DEBUG: TabOVERLOAD at efx1 77 [ptrsize: 10 ]";
+  const struct {
+    const char *what;
+    std::function<void()> body;
+    std::string log;
+  } cases[] = {
+      {"zero size gives null",
+       [] {
+         void *p = TrackedAlloc(0, 12, "demo");
+         if (p) _exit(1);
+         TrackedFree(p, 13, "demo");
+       },
+       "\n PROGRAM: -- DEBUG: malloc(0) at demo 12 \n PROGRAM: -- DEBUG: free(0) at demo 13 "},
+      {"large block, zero-filled and usable",
+       [] {
+         unsigned char *p = (unsigned char *)TrackedAlloc(2 * 1048576, 5, "gldriver");
+         for (size_t i = 0; i < 2 * 1048576; i++)
+           if (p[i]) _exit(1);
+         memset(p, 0xAB, 2 * 1048576);
+         TrackedFree(p, 6, "gldriver");
+       },
+       "\n PROGRAM: -- DEBUG: LARGE_BLOCK at gldriver 5 -- size 2097152"},
+      {"one mebibyte is not large", [] { TrackedFree(TrackedAlloc(1048576, 1, "x"), 2, "x"); }, ""},
+      {"second free",
+       [] {
+         void *p = TrackedAlloc(16, 1, "extr");
+         TrackedFree(p, 2, "extr");
+         TrackedFree(p, 3, "extr");
+       },
+       "\n PROGRAM: -- DEBUG: free(BadPointer) at extr 3 "},
+      {"overrun 1", overrun(1), ""}, {"overrun 4", overrun(4), ""},
+      {"overrun 5", overrun(5), kOverload}, {"overrun 8", overrun(8), kOverload},
+  };
+  for (const auto &c : cases) EXPECT_EQ(LogOf(c.body), c.log) << c.what;
 }
 
 TEST(AllocReport, ListsLiveBlocksInTableOrderWithNamesCutTo63) {
@@ -90,23 +87,16 @@ TEST(AllocReport, ListsLiveBlocksInTableOrderWithNamesCutTo63) {
                 "\n PROGRAM: -- DEBUG: End of alloc raport.");
 }
 
-TEST(TrackedAlloc, TableExhaustionIsFatal) {
+TEST(TrackedAlloc, TableExhaustionAndSizesBeyondThirtyTwoBitsAreFatal) {
   ScopedTempDir dir;
-  ChildResult child = RunChild([] {
-    for (int i = 0; i < 32000; i++) TrackedAlloc(1, i, "misc");
-    if (AllocTotal() != 32000) _exit(1);
-    TrackedAlloc(1, 32000, "misc");
-  });
-  EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(child.out, "\n PROGRAM: -- ERROR: at misc 140 : DEBUG: __MAX_ALLOCS__ error ! ");
-  EXPECT_EQ(child.err, "ERROR: DEBUG: __MAX_ALLOCS__ error !\n");
-}
-
-TEST(TrackedAlloc, SizeBeyondThirtyTwoBitsIsOutOfMemory) {
-  ScopedTempDir dir;
-  ChildResult child = RunChild([] { TrackedAlloc((size_t)1 << 33, 1, "gifload"); });
-  EXPECT_EQ(child.exitCode, 0);
-  EXPECT_EQ(child.out, "\n PROGRAM: -- ERROR: at misc 118 : Out Of Memory ! ");
+  ExpectFatal(
+      [] {
+        for (int i = 0; i < 32000; i++) TrackedAlloc(1, i, "misc");
+        if (AllocTotal() != 32000) _exit(1);
+        TrackedAlloc(1, 32000, "misc");
+      },
+      "misc", "DEBUG: __MAX_ALLOCS__ error !", 140);
+  ExpectFatal([] { TrackedAlloc((size_t)1 << 33, 1, "gifload"); }, "misc", "Out Of Memory !", 118);
 }
 
 struct Tracked {

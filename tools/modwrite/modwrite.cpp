@@ -258,7 +258,8 @@ std::vector<uint8_t> WriteXm(const Module &m) {
   b.U8(0x1A);
   b.Text("Tunemill modwrite", 20);
   b.U16(0x0104);
-  b.U32(276);
+  const size_t orderEntries = m.shortHeader ? m.orders.size() : 256;
+  b.U32(static_cast<uint32_t>(20 + orderEntries));
   b.U16(static_cast<unsigned>(m.orders.size()));
   b.U16(0);  // restart position: unused, the song ends after its last order
   b.U16(static_cast<unsigned>(m.channels));
@@ -267,7 +268,7 @@ std::vector<uint8_t> WriteXm(const Module &m) {
   b.U16(1);  // linear frequency table
   b.U16(static_cast<unsigned>(m.speed));
   b.U16(static_cast<unsigned>(m.tempo));
-  for (size_t i = 0; i < 256; i++) b.U8(i < m.orders.size() ? static_cast<unsigned>(m.orders[i]) : 0);
+  for (size_t i = 0; i < orderEntries; i++) b.U8(i < m.orders.size() ? static_cast<unsigned>(m.orders[i]) : 0);
   for (const Pattern &p : m.patterns) WriteXmPattern(b, p);
   for (const Instrument &ins : m.instruments) WriteXmInstrument(b, ins);
   return b.Take();
@@ -406,15 +407,16 @@ std::vector<uint8_t> WriteIt(const Module &m) {
   b.U16(0x0214);
   b.U16(0x0214);
   b.U16(1 | 4 | 8);  // stereo, instruments, linear slides
-  b.U16(0);
+  b.U16(m.message.empty() ? 0 : 1);  // a song message is attached
   b.U8(m.globalVolume >= 64 ? 128 : static_cast<unsigned>(m.globalVolume * 2));
   b.U8(static_cast<unsigned>(m.mixVolume));
   b.U8(static_cast<unsigned>(m.speed));
   b.U8(static_cast<unsigned>(m.tempo));
   b.U8(128);
   b.U8(0);
-  b.U16(0);
-  b.U32(0);
+  const size_t messageField = b.Size();
+  b.U16(static_cast<unsigned>(m.message.size()));
+  b.U32(0);  // the message's offset, patched once the message is written
   b.U32(0);
   for (int c = 0; c < 64; c++) {
     if (c >= m.channels) {
@@ -459,6 +461,10 @@ std::vector<uint8_t> WriteIt(const Module &m) {
         b.U8(static_cast<uint8_t>(static_cast<int8_t>(v >> 8)));
     }
   }
+  if (!m.message.empty()) {
+    b.PatchU32(messageField + 2, static_cast<uint32_t>(b.Size()));
+    b.Text(m.message, m.message.size() + 1);
+  }
   return b.Take();
 }
 
@@ -484,6 +490,9 @@ std::string Validate(const Module &m) {
   if (m.orders.empty() || m.orders.size() > (xm ? 256u : 255u)) return "order list length out of range";
   if (m.patterns.empty() || m.patterns.size() > (xm ? 256u : 240u)) return "pattern count out of range";
   if (m.instruments.size() > (xm ? 128u : 99u)) return "too many instruments";
+  if (xm && !m.message.empty()) return "an XM holds no song message";
+  if (!xm && m.shortHeader) return "only an XM has a short header";
+  if (m.message.size() > 7999) return "song message longer than 7999 characters";
   for (size_t i = 0; i < m.orders.size(); i++)
     if (m.orders[i] < 0 || static_cast<size_t>(m.orders[i]) >= m.patterns.size())
       return Describe("order", i, "names no pattern");

@@ -102,6 +102,10 @@ struct Instrument {
 struct Module {
   Format format = Format::XM;
   std::string name;
+  std::string message;  // IT only: the song message, lines ended by "\r"; none when empty
+  // XM only: save the header as many trackers do, 20 bytes plus one per order, instead of the full 276
+  // with every one of the 256 order entries.
+  bool shortHeader = false;
   int channels = 4;  // XM 1 to 32, IT 1 to 64
   int speed = 6;     // ticks per row
   int tempo = 125;   // beats per minute; a tick lasts 2.5 / tempo seconds

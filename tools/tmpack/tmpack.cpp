@@ -1,20 +1,17 @@
-// tmpack: builds, lists, extracts from and checks Tunemill archives. It reads archives through the same
-// core as the program, so it reports damage with the program's own messages.
+// tmpack: builds, lists, extracts from and checks Tunemill archives, and makes a musician's own disk. It
+// reads archives through the same core as the program, so it reports damage with the program's own
+// messages.
+#include "tmpack/tmpack.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <string>
-#include <vector>
-
-#include "archive/archive.h"
 
 namespace fs = std::filesystem;
 
@@ -25,6 +22,8 @@ const char kUsage[] =
     "       tmpack list ARCHIVE\n"
     "       tmpack extract ARCHIVE NAME [-o FILE]\n"
     "       tmpack verify ARCHIVE\n"
+    "       tmpack disk OUT [--art ARCHIVE] [--strict] MODULE_OR_FOLDER...\n"
+    "       tmpack check DISK\n"
     "\n"
     "create   packs files and whole folders into a new ARCHIVE (replaced when it exists). A folder's files\n"
     "         are named by their path inside it, with '/' between folders; a file given by itself keeps the\n"
@@ -35,6 +34,13 @@ const char kUsage[] =
     "extract  writes the entry NAME (case and the kind of slash do not matter) to FILE, or to standard\n"
     "         output.\n"
     "verify   reads and decodes every entry.\n"
+    "disk     makes a disk the program plays: every .xm and .it file named, or found under the folders\n"
+    "         named (in name order), that the player takes becomes a track, titled from the module's own\n"
+    "         metadata; an XM saved with a short header is repaired on the disk. The pictures come from\n"
+    "         ARCHIVE, by default the tunemill.dat beside tmpack. A module the player would refuse is left\n"
+    "         out with the reason; --strict then fails instead.\n"
+    "check    checks that the program finds on DISK every picture it loads, a track list that parses and\n"
+    "         a module it can play for every track.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file or the archive is bad, 2 on a usage error.\n";
 
@@ -51,6 +57,8 @@ void *ToolAllocate(size_t size, int, const char *) {
 
 void ToolRelease(void *pointer, int, const char *) { free(pointer); }
 
+}  // namespace
+
 const RESOURCE_MEMORY kToolMemory = {ToolAllocate, ToolRelease};
 
 int Usage(const char *problem) {
@@ -62,35 +70,26 @@ std::string EntryName(const RESOURCE_ENTRY *entry) {
   return std::string(entry->name, strnlen(entry->name, kResourceNameSize));
 }
 
-// A status line on standard error once a run has taken more than a second.
-class Progress {
- public:
-  explicit Progress(const char *verb) : verb_(verb), start_(Clock::now()), last_(start_), tty_(isatty(2)) {}
-  ~Progress() {
-    if (shown_ && tty_) fputc('\n', stderr);
-  }
-  void Update(size_t done, size_t total, uint64_t bytes) {
-    Clock::time_point now = Clock::now();
-    if (now - start_ < std::chrono::seconds(1)) return;
-    if (shown_ && now - last_ < (tty_ ? std::chrono::milliseconds(250) : std::chrono::milliseconds(1000))) return;
-    shown_ = true;
-    last_ = now;
-    fprintf(stderr, "%stmpack: %s %zu/%zu entries, %.1f MiB%s", tty_ ? "\r" : "", verb_, done, total,
-            (double)bytes / 1048576.0, tty_ ? "" : "\n");
-  }
+Progress::Progress(const char *verb, const char *noun)
+    : verb_(verb), noun_(noun), start_(Clock::now()), last_(start_), tty_(isatty(2)) {}
 
- private:
-  using Clock = std::chrono::steady_clock;
-  const char *verb_;
-  Clock::time_point start_, last_;
-  bool tty_;
-  bool shown_ = false;
-};
+Progress::~Progress() {
+  if (shown_ && tty_) fputc('\n', stderr);
+}
+
+void Progress::Update(size_t done, size_t total, uint64_t bytes) {
+  Clock::time_point now = Clock::now();
+  if (now - start_ < std::chrono::seconds(1)) return;
+  if (shown_ && now - last_ < (tty_ ? std::chrono::milliseconds(250) : std::chrono::milliseconds(1000))) return;
+  shown_ = true;
+  last_ = now;
+  fprintf(stderr, "%stmpack: %s %zu/%zu %s, %.1f MiB%s", tty_ ? "\r" : "", verb_, done, total, noun_,
+          (double)bytes / 1048576.0, tty_ ? "" : "\n");
+}
 
 // =========================================================================================================
 // [SECTION] Reading an archive
 
-// Opens and scans an archive, printing the program's message on failure.
 bool LoadArchive(const char *path, FILE **file, RESOURCE_ENTRY **list) {
   *list = nullptr;
   *file = OpenResourceFile(path);
@@ -106,6 +105,20 @@ bool LoadArchive(const char *path, FILE **file, RESOURCE_ENTRY **list) {
   }
   return true;
 }
+
+bool ReadMember(FILE *archive, const RESOURCE_ENTRY *entry, std::vector<unsigned char> *data, std::string *problem) {
+  char *bytes = nullptr;
+  size_t size = 0;
+  FILE *out = open_memstream(&bytes, &size);
+  RESOURCE_STATUS status = out ? ExtractResource(archive, entry, out, kToolMemory) : RESOURCE_EXTRACT_ERROR;
+  if (out && fclose(out) != 0 && status == RESOURCE_OK) status = RESOURCE_EXTRACT_ERROR;
+  if (status == RESOURCE_OK) data->assign(bytes, bytes + size);
+  free(bytes);
+  if (status != RESOURCE_OK) *problem = ResourceMessage(status);
+  return status == RESOURCE_OK;
+}
+
+namespace {
 
 int List(const char *path) {
   FILE *file;
@@ -176,7 +189,7 @@ int Verify(const char *path) {
   size_t total = 0, failed = 0, done = 0;
   uint64_t bytes = 0;
   for (const RESOURCE_ENTRY *entry = list; entry; entry = entry->next) total++;
-  Progress progress("verified");
+  Progress progress("verified", "entries");
   for (const RESOURCE_ENTRY *entry = list; entry; entry = entry->next) {
     RESOURCE_STATUS status = ExtractResource(file, entry, sink, kToolMemory);
     if (status != RESOURCE_OK) {
@@ -199,8 +212,6 @@ int Verify(const char *path) {
 
 // =========================================================================================================
 // [SECTION] Creating an archive
-
-enum PackMode { PACK_AUTO, PACK_STORE, PACK_HUFFMAN };
 
 struct SourceFile {
   std::string name;
@@ -275,32 +286,6 @@ bool ReadSource(const SourceFile &source, std::vector<unsigned char> *data) {
   return whole;
 }
 
-bool WriteEntry(FILE *out, const SourceFile &source, const std::vector<unsigned char> &data, PackMode mode) {
-  uint32_t size = (uint32_t)data.size();
-  bool pack = false;
-  uint64_t packedSize = 0;
-  if (mode != PACK_STORE) {
-    packedSize = HuffEncodedSize(data.data(), size);
-    pack = mode == PACK_HUFFMAN || packedSize < size;
-  }
-  unsigned char header[kResourceHeaderSize];
-  if (!pack) {
-    FormatResourceHeader(header, source.name.c_str(), size, 0, 0);
-    return fwrite(header, 1, sizeof header, out) == sizeof header &&
-           (size == 0 || fwrite(data.data(), 1, size, out) == size);
-  }
-  if (packedSize > kMaxEntrySize) {
-    fprintf(stderr, "tmpack: %s: packed data would be larger than an entry can be (4 GiB - 1 bytes)\n",
-            source.path.c_str());
-    return false;
-  }
-  std::vector<unsigned char> block((size_t)packedSize);
-  HuffEncode(data.data(), size, block.data(), (uint32_t)packedSize);
-  FormatResourceHeader(header, source.name.c_str(), (uint32_t)packedSize, size, 1);
-  return fwrite(header, 1, sizeof header, out) == sizeof header &&
-         fwrite(block.data(), 1, block.size(), out) == block.size();
-}
-
 int Create(const char *archivePath, int argc, char **argv) {
   PackMode mode = PACK_AUTO;
   std::vector<std::string> paths;
@@ -339,48 +324,85 @@ int Create(const char *archivePath, int argc, char **argv) {
     }
   }
 
-  // The archive appears whole or not at all: it is written beside its final name and renamed at the end.
-  std::string partPath = std::string(archivePath) + ".partXXXXXX";
-  int fd = mkstemp(partPath.data());
+  ARCHIVE_PART part;
+  if (!OpenArchivePart(archivePath, &part)) return 1;
+  bool ok = true;
+  Progress progress("packed", "entries");
+  uint64_t bytes = 0;
+  std::vector<unsigned char> data;
+  for (size_t i = 0; ok && i < files.size(); i++) {
+    ok = ReadSource(files[i], &data) && WriteEntry(part.out, files[i].name, data, mode);
+    bytes += data.size();
+    progress.Update(i + 1, files.size(), bytes);
+  }
+  return CloseArchivePart(&part, ok) ? 0 : 1;
+}
+
+}  // namespace
+
+bool WriteEntry(FILE *out, const std::string &name, const std::vector<unsigned char> &data, PackMode mode) {
+  if (data.size() > kMaxEntrySize) {
+    fprintf(stderr, "tmpack: %s: larger than an entry can be (4 GiB - 1 bytes)\n", name.c_str());
+    return false;
+  }
+  uint32_t size = (uint32_t)data.size();
+  bool pack = false;
+  uint64_t packedSize = 0;
+  if (mode != PACK_STORE) {
+    packedSize = HuffEncodedSize(data.data(), size);
+    pack = mode == PACK_HUFFMAN || packedSize < size;
+  }
+  unsigned char header[kResourceHeaderSize];
+  if (!pack) {
+    FormatResourceHeader(header, name.c_str(), size, 0, 0);
+    return fwrite(header, 1, sizeof header, out) == sizeof header &&
+           (size == 0 || fwrite(data.data(), 1, size, out) == size);
+  }
+  if (packedSize > kMaxEntrySize) {
+    fprintf(stderr, "tmpack: %s: packed data would be larger than an entry can be (4 GiB - 1 bytes)\n",
+            name.c_str());
+    return false;
+  }
+  std::vector<unsigned char> block((size_t)packedSize);
+  HuffEncode(data.data(), size, block.data(), (uint32_t)packedSize);
+  FormatResourceHeader(header, name.c_str(), (uint32_t)packedSize, size, 1);
+  return fwrite(header, 1, sizeof header, out) == sizeof header &&
+         fwrite(block.data(), 1, block.size(), out) == block.size();
+}
+
+bool OpenArchivePart(const char *archivePath, ARCHIVE_PART *part) {
+  part->finalPath = archivePath;
+  part->partPath = part->finalPath + ".partXXXXXX";
+  int fd = mkstemp(part->partPath.data());
   if (fd < 0) {
     fprintf(stderr, "tmpack: %s: %s\n", archivePath, strerror(errno));
-    return 1;
+    return false;
   }
   mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
-  FILE *out = fdopen(fd, "wb");
-  bool ok = out != nullptr;
-  if (!out) fprintf(stderr, "tmpack: %s: %s\n", archivePath, strerror(errno));
-  Progress progress("packed");
-  uint64_t bytes = 0;
-  std::vector<unsigned char> data;
-  for (size_t i = 0; ok && i < files.size(); i++) {
-    ok = ReadSource(files[i], &data);
-    if (ok && !WriteEntry(out, files[i], data, mode)) {
-      ok = false;
-      if (ferror(out)) fprintf(stderr, "tmpack: %s: write error\n", archivePath);
-    }
-    bytes += data.size();
-    progress.Update(i + 1, files.size(), bytes);
-  }
-  if (out && fclose(out) != 0 && ok) {
-    fprintf(stderr, "tmpack: %s: write error\n", archivePath);
-    ok = false;
-  }
-  if (!out) close(fd);
-  if (ok && rename(partPath.c_str(), archivePath) != 0) {
+  part->out = fdopen(fd, "wb");
+  if (!part->out) {
     fprintf(stderr, "tmpack: %s: %s\n", archivePath, strerror(errno));
-    ok = false;
+    close(fd);
+    unlink(part->partPath.c_str());
   }
-  if (!ok) {
-    unlink(partPath.c_str());
-    return 1;
-  }
-  return 0;
+  return part->out != nullptr;
 }
 
-}  // namespace
+bool CloseArchivePart(ARCHIVE_PART *part, bool keep) {
+  bool written = !ferror(part->out);
+  if (fclose(part->out) != 0) written = false;
+  part->out = nullptr;
+  if (!written) fprintf(stderr, "tmpack: %s: write error\n", part->finalPath.c_str());
+  keep = keep && written;
+  if (keep && rename(part->partPath.c_str(), part->finalPath.c_str()) != 0) {
+    fprintf(stderr, "tmpack: %s: %s\n", part->finalPath.c_str(), strerror(errno));
+    keep = false;
+  }
+  if (!keep) unlink(part->partPath.c_str());
+  return keep;
+}
 
 int main(int argc, char **argv) {
   if (argc >= 2 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
@@ -391,6 +413,8 @@ int main(int argc, char **argv) {
   std::string command = argv[1];
   const char *archive = argv[2];
   if (command == "create") return Create(archive, argc - 3, argv + 3);
+  if (command == "disk") return Disk(archive, argc - 3, argv + 3);
+  if (command == "check" && argc == 3) return Check(archive);
   if (command == "list" && argc == 3) return List(archive);
   if (command == "verify" && argc == 3) return Verify(archive);
   if (command == "extract") {
