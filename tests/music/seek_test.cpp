@@ -1,6 +1,7 @@
-// Holding the step-forward button: the player screen seeks every frame to one order step past the audible
-// position, which lags what the engine renders by the output's buffering. Real audio path (SDL's dummy
-// driver, real time), module generated into a private working folder.
+// Seeking and track changes against the lag of what is heard behind what the engine renders (the output's
+// buffering): holding the step-forward button, the player screen seeks every frame to one order step past
+// the audible position. Real audio path (SDL's dummy driver, real time), module generated into a private
+// working folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +13,7 @@
 
 namespace {
 
-TEST(HeldStepForward, WalksOneOrderAtATimeToTheEndWithoutRestartingAnOrder) {
+TEST(HeardPosition, HeldStepForwardWalksOneOrderAtATimeToTheEndAndANewTrackReadsAsItsStart) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   ScopedTempDir dir;
   // Rows of 10 ms, shorter than a frame, so an order restarted by a repeated seek shows as a row going back.
@@ -38,6 +39,14 @@ TEST(HeldStepForward, WalksOneOrderAtATimeToTheEndWithoutRestartingAnOrder) {
       },
       20, 1.0 / 60));
   EXPECT_EQ(order, 11u);
+
+  // A track started while another is heard reads as its own start at once, not as the other's place.
+  MusicPlay("walk.xm");
+  MusicSeek(0.5f);
+  ASSERT_TRUE(WaitFor([] { return (MusicGetPosition() & 0xFFFF) == 6u; }));
+  MusicPlay("walk.xm");
+  EXPECT_EQ(MusicGetPosition(), 0u);
+  EXPECT_EQ(MusicGetProgress(), 0.0f);
   MusicShutdown();
 }
 
