@@ -7,12 +7,18 @@
 
 #include "director/director.h"
 #include "director/director_local.h"
+#include "director/metaball_scene.h"
 #include "director/modinfo.h"
+#include "effects/efx1.h"
+#include "effects/efx2.h"
+#include "effects/efx3.h"
+#include "effects/tknot.h"
 #include "graphics/gldriver.h"
 #include "material/material.h"
 #include "music/music.h"
 #include "platform/platform.h"
 #include "support/misc.h"
+#include "text/text.h"
 
 GL_TEXFONT *gTunemillFonts = nullptr;
 GL_TTFONTS *gTTFFonts = nullptr;
@@ -52,8 +58,23 @@ static void FreePicture(GL_MATERIAL *&material) {
   material = nullptr;
 }
 
+static void CreateFonts() {
+  gTunemillFonts = new (681, "demo") GL_TEXFONT("data/font.gif", 60, 25);
+  if (!gTunemillFonts) FatalError(681, "demo", "gTunemillFonts == NULL !");
+  gTTFFonts = new (684, "demo") GL_TTFONTS("data/marker2.jpg", "Impact", 0, -12);
+  if (!gTTFFonts) FatalError(684, "demo", "gTTFFonts == NULL !");
+}
+
+static void CreateMetaballs() {
+  GL_MATERIAL settings;
+  MetaballSceneMaterial(settings);
+  MyMetaballs = new (617, "demo") METABALLS(3, settings);
+  if (!MyMetaballs) FatalError(617, "demo", "MyMetaballs == NULL !");
+}
+
 void DirectorStart() {
   ParseModInfos();
+  CreateFonts();
 
   gTunemillPanel1 = CreatePicture("data/panel1.jpg", 0.4f, ALPHA_CONSTANT, 687, "gTunemillPanel1 == NULL !");
   gTunemillPanel2 = CreatePicture("data/panel5.jpg", 0.4f, ALPHA_CONSTANT, 702, "gTunemillPanel2 == NULL !");
@@ -67,6 +88,12 @@ void DirectorStart() {
       CreatePicture("data/scrler.gif", 1.0f, ALPHA_CONSTANT, 779, "gTunemillScrollbar == NULL !");
   gTunemillPanelMarker =
       CreatePicture("data/marker.jpg", 0.75f, ALPHA_LUMINANCE, 794, "gTunemillPanelMarker == NULL !");
+  CreateMetaballs();
+  // Particles draw from rand before it is seeded below.
+  ParticlesInit();
+  SpectrumInit();
+  MateffInit();
+  TorusKnotInit();
 
   // Seeded from the clock, so that the first track differs from run to run.
   srand(PlatformTickCount());
@@ -81,10 +108,16 @@ void DirectorShutdown() {
   DirectorStarted = 0;
   MusicShutdown();
 
+  delete gTunemillFonts;
+  gTunemillFonts = nullptr;
   FreePicture(gTunemillPanel1);
   FreePicture(gTunemillPanel2);
   FreePicture(gTunemillScrollbar);
   FreePicture(gTunemillPanelMarker);
+  delete gTTFFonts;
+  gTTFFonts = nullptr;
+  delete MyMetaballs;
+  MyMetaballs = nullptr;
   FreePicture(gTunemillBeginCover);
   FreePicture(gTunemillBeginCover0);
   FreePicture(gTunemillEndCover);
@@ -92,4 +125,9 @@ void DirectorShutdown() {
 
   TrackedFree(ModInfos, __LINE__, "demo");
   ModInfos = nullptr;
+
+  ParticlesFree();
+  SpectrumFree();
+  MateffFree();
+  TorusKnotFree();
 }

@@ -4,7 +4,12 @@
 #include <GL/gl.h>
 
 #include "director/director_local.h"
+#include "director/metaball_scene.h"
 #include "director/modinfo.h"
+#include "effects/efx1.h"
+#include "effects/efx2.h"
+#include "effects/efx3.h"
+#include "effects/tknot.h"
 #include "graphics/gldriver.h"
 #include "music/music.h"
 #include "platform/platform.h"
@@ -30,16 +35,18 @@ float DirectorAdvanceClock(uint32_t now) {
   return step;
 }
 
-void PlayNextTrack() {
-  CurrentMod = (CurrentMod + 1) % ModCount;
+// The new track starts from its beginning, and so does the slider: a held step button must not carry the
+// last song's place over to it.
+static void StartTrack(uint32_t track) {
+  CurrentMod = track;
   MusicPlay(ModInfos[CurrentMod].ModFile);
+  SongProgress = 0.0f;
 }
 
-void PlayPreviousTrack() {
-  // From the first track back to the last, as the step forward wraps from the last to the first.
-  CurrentMod = (CurrentMod + ModCount - 1) % ModCount;
-  MusicPlay(ModInfos[CurrentMod].ModFile);
-}
+void PlayNextTrack() { StartTrack((CurrentMod + 1) % ModCount); }
+
+// From the first track back to the last, as the step forward wraps from the last to the first.
+void PlayPreviousTrack() { StartTrack((CurrentMod + ModCount - 1) % ModCount); }
 
 static void NextTrackAtSongEnd() {
   if (MusicHasEnded() == 1) PlayNextTrack();
@@ -53,14 +60,39 @@ static void ClearDepth() {
   glClear(GL_DEPTH_BUFFER_BIT);
 }
 
+static void DrawScene(float step) {
+  switch (SceneIndex % 3) {
+    case 0:
+      MetaballSceneDraw(SceneClock);
+      break;
+    case 1:
+      MateffDraw(step);
+      break;
+    case 2:
+      TorusKnotDraw(SceneClock);
+      break;
+  }
+}
+
 // The scene button only adds to OverlayIndex; every third press lands on 3, which moves on to the next
 // scene with the level history, so the presses walk all nine combinations.
-static void DrawOverlay() {
-  if (OverlayIndex % 4 == 3) {
-    SceneIndex++;
-    OverlayIndex++;
+static void DrawOverlay(float step) {
+  switch (OverlayIndex % 4) {
+    case 0:
+      LevelHistoryDraw();
+      break;
+    case 1:
+      ParticlesDraw(step);
+      break;
+    case 2:
+      SpectrumDraw();
+      break;
+    case 3:
+      SceneIndex++;
+      OverlayIndex++;
+      LevelHistoryDraw();
+      break;
   }
-  LevelHistoryDraw();
 }
 
 static void MinimiseWhenAsked() {
@@ -73,10 +105,11 @@ void DirectorFrame() {
   if (!DirectorStarted) return;
   NextTrackAtSongEnd();
   ClearDepth();
-  DirectorAdvanceClock(PlatformTickCount());
+  float step = DirectorAdvanceClock(PlatformTickCount());
   if (CoverOpaque == 0.0f) {
     PlayerScreenFrame();
-    DrawOverlay();
+    DrawScene(step);
+    DrawOverlay(step);
   }
   if (Ending == 1) ClosingSequence();
   if (IntroRunning == 1) OpeningSequence();

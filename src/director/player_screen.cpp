@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "director/director_local.h"
 #include "director/modinfo.h"
@@ -12,6 +13,7 @@
 #include "music/music.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
+#include "text/text.h"
 
 float SongProgress = 0.0f;
 int32_t KnobGrabbed = 0;
@@ -222,11 +224,48 @@ static void DrawHighlight(int32_t hovered, bool leftDown) {
   glDisable(GL_BLEND);
 }
 
+static void DrawInfoLines(const ModInfo &track) {
+  gTunemillFonts->BeginText();
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glColor4f(0.6f, 0.1f, 0.1f, 0.7f);
+  for (int i = 0; i < 5; i++) gTunemillFonts->Print(track.InfoLine[i], 314.0f / kPanelUnits, (145.0f + 20.0f * (float)i) / kPanelUnits, 0);
+}
+
+// Drawn additively, right after the info lines, in the state their BeginText left.
+static void DrawOrderAndRow() {
+  glColor4f(0.8f, 0.0f, 0.0f, 1.0f);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  uint32_t position = MusicGetPosition();
+  char text[32];
+  snprintf(text, sizeof text, "O:%02i R:%03i", (int)(position & 0xFFFF), (int)(position >> 16));
+  gTunemillFonts->Print(text, 206.0f / kPanelUnits, 448.0f / kPanelUnits, 0);
+}
+
+// Every letter flips about its horizontal axis, and the marker texture turns across them.
+static void DrawTitles(const ModInfo &track) {
+  float angle = sinf(SceneClock * 0.025f) * 40.0f;
+  gTTFFonts->BeginOutlineText();
+  glEnable(GL_BLEND);
+  glColor4f(1.0f, 1.0f, 1.0f, 0.4f);
+  glDisable(GL_DEPTH_TEST);
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glScalef(0.2f, 0.2f, 0.2f);
+  glRotatef(SceneClock * 4.0f, 1.0f, 1.0f, 1.0f);
+  glMatrixMode(GL_MODELVIEW);
+  gTTFFonts->PrintOutline(track.Title1, 314.0f / kPanelUnits, 38.0f / kPanelUnits, 0, 20, 20, angle, -0.285f);
+  gTTFFonts->PrintOutline(track.Title2, 314.0f / kPanelUnits, 88.0f / kPanelUnits, 0, 20, 20, angle, -0.285f);
+}
+
 static void DrawPlayerScreen(int32_t hovered, bool leftDown) {
   OverlaySetup();
   DrawBackground();
   DrawKnob();
   DrawHighlight(hovered, leftDown);
+  DrawInfoLines(ModInfos[CurrentMod]);
+  DrawOrderAndRow();
+  DrawTitles(ModInfos[CurrentMod]);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   glDisable(GL_BLEND);
 }

@@ -7,10 +7,12 @@
 #include <cmath>
 
 #include "director/director_local.h"
+#include "effects/tknot.h"
 #include "graphics/gldriver.h"
 #include "material/material.h"
 #include "music/music.h"
 #include "platform/platform.h"
+#include "text/text.h"
 
 static const float kPi = 3.14159265358979f;
 
@@ -67,6 +69,18 @@ static void ClearToBlack() {
 // =========================================================================================================
 // [SECTION] Closing sequence
 
+// The twirl angles of the last four frames of the trail; slots not yet written hold 0.
+static float TwirlAngles[4];
+static int32_t TwirlNext = 0;
+
+// Four twirled copies of the applied picture, this frame's and the three before, faint over the cover.
+static void TwirlTrail(float e) {
+  glColor4f(1.0f, 1.0f, 1.0f, std::min((e - 2.0f) * 0.25f, 0.33f));
+  TwirlAngles[TwirlNext] = -(e - 2.0f) * 2.0f * kPi;
+  TwirlNext = (TwirlNext + 1) % 4;
+  for (float angle : TwirlAngles) DrawTwirl(angle);
+}
+
 void ClosingSequence() {
   if (EndStart == 0.0f) EndStart = SceneClock;
   float d = SceneClock - EndStart;
@@ -81,10 +95,12 @@ void ClosingSequence() {
     DrawCover(gTunemillEndCover, a);
   } else if (e <= 4.0f) {
     DrawCover(gTunemillEndCover, 1.0f);
+    TwirlTrail(e);
   } else if (e <= 6.0f) {
     float g = std::min(e - 4.0f, 1.0f);
     if (g < 1.0f) {
       DrawCover(gTunemillEndCover, 1.0f);
+      TwirlTrail(e);
       OverlaySetup();
     }
     DrawCover(gTunemillTheEnd, g);
@@ -120,12 +136,15 @@ void OpeningSequence() {
   } else if (e <= 6.0f) {
     float a = std::min((e - 1.0f) * 0.2f, 1.0f);
     DrawCover(gTunemillBeginCover0, 1.0f);
+    TorusKnotDrawIntro(a);
     OverlaySetup();
     DrawCover(gTunemillBeginCover, sinf(a * kPi * 0.5f));
   } else if (e <= 7.0f) {
     DrawCover(gTunemillBeginCover, 1.0f);
   } else {
-    // From the next frame on the player screen is drawn under the cover.
+    // From the next frame on the player screen is drawn under the cover as it twirls away.
     CoverOpaque = 0.0f;
+    ApplyCover(gTunemillBeginCover, std::clamp(1.0f - (e - 7.0f), 0.0f, 1.0f));
+    DrawTwirl(-(e - 7.0f) * 2.0f * kPi);
   }
 }

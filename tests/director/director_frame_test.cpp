@@ -167,7 +167,7 @@ TEST_F(Show, TheKnobLetGoAtTheFarRightSeeksTheEndAndTheNextTrackStarts) {
   }));
 }
 
-TEST_F(Show, HoldingStepForwardWalksOrderByOrderUntilTheNextTrack) {
+TEST_F(Show, HoldingStepForwardWalksOrderByOrderIntoTheNextTrack) {
   uint32_t track = CurrentMod, order = 0;
   MusicPlay(ModInfos[track].ModFile);
   std::vector<uint32_t> heard;
@@ -177,6 +177,12 @@ TEST_F(Show, HoldingStepForwardWalksOrderByOrderUntilTheNextTrack) {
     return CurrentMod != track;
   }, 10, 0));
   EXPECT_EQ(heard, (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  // The next track is walked in its turn, not ended at once by the last one's place on the slider.
+  EXPECT_TRUE(WaitFor([&] {
+    Frame(486, 355, 1);
+    return HeardOrder() >= 2 || CurrentMod != (track + 1) % 3;
+  }, 10, 0));
+  EXPECT_EQ(CurrentMod, (track + 1) % 3);
 }
 
 TEST_F(Show, ArrowKeysStepOneOrder) {
@@ -190,7 +196,7 @@ TEST_F(Show, ArrowKeysStepOneOrder) {
     ASSERT_TRUE(WaitFor([&] {
       Frame(0, 0, 0);
       return HeardOrder() == row.from;
-    }));
+    })) << HeardOrder() << " " << row.from << " " << CurrentMod << " " << SceneIndex << " " << OverlayIndex;
     Frame(0, 0, 0);  // the slider follows
     KeyDown = row.key;
     EXPECT_TRUE(WaitFor([&] {
