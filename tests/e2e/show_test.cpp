@@ -81,7 +81,7 @@ TEST(Show, TheGalleryScriptWalksTheNineCombinationsAndLeavesByTheCloseButton) {
     }
   for (size_t i = 0; i < panels.size(); i++)
     for (size_t j = 0; j < i; j++) EXPECT_GT(ThumbnailDistance(panels[i], panels[j]), 0.5) << i << " " << j;
-  for (const char *name : {"opening-1s", "opening-5s", "opening-10s", "opening-11.5s", "closing-4s", "closing-8s"})
+  for (const char *name : {"opening-1s", "opening-5s", "opening-10s", "opening-11.5s", "closing-4.5s", "closing-7.5s"})
     EXPECT_TRUE(FileExists(std::string("shots/") + name + ".png")) << name;
 }
 
