@@ -20,7 +20,9 @@ start_disk() {
   xdotool windowfocus --sync "$dialog" key Return
   for i in $(seq 600); do
     if grep -q "HARDWARE EXTENSIONS" "$dir/program.log" 2>/dev/null; then
-      TUNEMILL_WINDOW=$(xwininfo -root -children | awk '/"Tunemill": / {print $1}')
+      # The newest window of that title: setting the pixel format re-creates the native window.
+      TUNEMILL_WINDOW=$(xwininfo -root -children | awk '/"Tunemill": / {id = $1} END {print id}')
+      xdotool windowfocus --sync "$TUNEMILL_WINDOW"
       return 0
     fi
     sleep 0.1
@@ -29,17 +31,14 @@ start_disk() {
   return 1
 }
 
-# The program reads the button and key state once per frame, so a press is held for a few frames.
+# The program reads the button and key state once per frame, so a press is held for a few frames. (No
+# --sync: xdotool would wait for a motion or focus change that does not come when there is none to make.)
 click_panel() {
-  xdotool mousemove --sync $(($1 * 2)) $(($2 * 3 / 2)) mousedown 1
-  sleep 0.15
-  xdotool mouseup 1
+  xdotool mousemove $(($1 * 2)) $(($2 * 3 / 2)) sleep 0.05 mousedown 1 sleep 0.15 mouseup 1
 }
 
 press_key() {
-  xdotool windowfocus --sync "$TUNEMILL_WINDOW" keydown "$1"
-  sleep 0.15
-  xdotool keyup "$1"
+  xdotool windowfocus "$TUNEMILL_WINDOW" keydown "$1" sleep 0.15 keyup "$1"
 }
 
 # Waits for the program to end; sets TUNEMILL_EXIT to its exit code.

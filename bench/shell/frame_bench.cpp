@@ -4,8 +4,9 @@
 // frame. Each is printed as frames per second, as a multiple of the bare frame (clear and present) and as
 // a multiple of its fill floor (its full-screen layers drawn as plain textured quads: the panel's two
 // pictures for the combinations) of the same run; "panel" is the player screen alone (the floor, the knob,
-// the highlight and the texts), the rest of a combination is its scene and overlay. The window is a window on the desktop of the size given
-// by --mode=WIDTHxHEIGHT (1024x768 when absent). Run from the build folder under Xvfb:
+// the highlight and the texts), the rest of a combination is its scene and overlay. The window is a window
+// on the desktop of the size given by --mode=WIDTHxHEIGHT (1024x768 when absent). Run from the build folder
+// under Xvfb:
 //   cd build && ../scripts/with-xvfb bench/shell/frame_bench --mode=640x480
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
@@ -39,7 +40,8 @@ class MULTIPLE_REPORTER : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run> &runs) override {
     for (const Run &run : runs)
-      if (!run.error_occurred && run.run_type == Run::RT_Iteration) ms[run.run_name.function_name] = run.GetAdjustedRealTime();
+      if (!run.error_occurred && run.run_type == Run::RT_Iteration)
+        ms[run.run_name.function_name] = run.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> ms;

@@ -87,9 +87,8 @@ static void StepForward() {
 
 // The music seeks only when the knob is let go.
 static void ReleaseKnob(float px) {
-  SongProgress = KnobPosition(px);
   KnobGrabbed = 0;
-  SongProgress = std::clamp(SongProgress, 0.0f, 1.0f);
+  SongProgress = std::clamp(KnobPosition(px), 0.0f, 1.0f);
   MusicSeek(SongProgress);
 }
 
@@ -229,7 +228,8 @@ static void DrawInfoLines(const ModInfo &track) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glColor4f(0.6f, 0.1f, 0.1f, 0.7f);
-  for (int i = 0; i < 5; i++) gTunemillFonts->Print(track.InfoLine[i], 314.0f / kPanelUnits, (145.0f + 20.0f * (float)i) / kPanelUnits, 0);
+  for (int i = 0; i < 5; i++)
+    gTunemillFonts->Print(track.InfoLine[i], 314.0f / kPanelUnits, (145.0f + 20.0f * (float)i) / kPanelUnits, 0);
 }
 
 // Drawn additively, right after the info lines, in the state their BeginText left.

@@ -33,8 +33,8 @@ TEST(DirectorClock, StepsThirtyThreeUnitsASecondFromTheSecondFrameOnAndAcrossThe
   const struct {
     uint32_t now;
     float step;
-  } ticks[] = {{5000, 0}, {6000, 33}, {6010, 0.33f}, {6010, 0}, {66010, 1980}, {0xFFFFFF00u, 0.033f * (0xFFFFFF00u - 66010)},
-               {0x100u, 512 * 0.033f}};
+  } ticks[] = {{5000, 0},      {6000, 33},    {6010, 0.33f}, {6010, 0},
+               {66010, 1980}, {0xFFFFFF00u, 0.033f * (0xFFFFFF00u - 66010)}, {0x100u, 512 * 0.033f}};
   SceneClock = 0.0f;
   LastTick = 0;
   for (const auto &tick : ticks) EXPECT_FLOAT_EQ(DirectorAdvanceClock(tick.now), tick.step) << tick.now;

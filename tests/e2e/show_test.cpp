@@ -17,15 +17,14 @@ namespace {
 
 // Pointer press and release a few frames apart at window pixel (x, y); keys likewise.
 void Press(int x, int y) {
-  RunCommand("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
-             " mousedown 1 sleep 0.15 mouseup 1");
+  RunCommand("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1 sleep 0.15 mouseup 1");
 }
 
 TEST(Show, MinimiseAsksTheWindowManagerAndEscapeFadesTheMusicOutAndQuitsTenSecondsLater) {
   ScopedTempDir dir;
   // The build's pictures and one track of a steady square wave, so that the recording shows the fade.
   const std::string disk = BinaryDir() + "/data/disk/data/*.";
-  ASSERT_EQ(RunCommand("mkdir -p pack/data && cp " + disk + "jpg " + disk + "gif " + disk + "png pack/data").exitCode, 0);
+  ASSERT_EQ(RunCommand("mkdir -p pack/data; cp " + disk + "jpg " + disk + "gif " + disk + "png pack/data").exitCode, 0);
   WriteWholeFile("pack/data/mods.dat", "1\r\ndata/one.txt\r\n");
   WriteWholeFile("pack/data/one.txt", "data/one.xm\r\nOne\r\nSquare\r\n");
   modwrite::Module song = modwrite::SquareTestModule(modwrite::Format::XM, 64);
@@ -45,7 +44,7 @@ TEST(Show, MinimiseAsksTheWindowManagerAndEscapeFadesTheMusicOutAndQuitsTenSecon
     Press(475 * 640 / 512, 8 * 480 / 512);
     return ReadWholeFile("xev.txt").find("WM_CHANGE_STATE") != std::string::npos;
   }, 60, 0.5));
-  RunCommand("xdotool windowfocus --sync $(xwininfo -root | awk '/Window id/ {print $4}') sleep 0.3 windowfocus --sync " +
+  RunCommand("xdotool windowfocus --sync $(xwininfo -root | awk '/Window id/{print $4}') sleep 0.3 windowfocus --sync " +
              window + " sleep 1 keydown Escape sleep 0.15 keyup Escape");
   const auto escape = std::chrono::steady_clock::now();
   EXPECT_EQ(program.Wait(30), 1);
