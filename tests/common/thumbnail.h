@@ -27,7 +27,8 @@ inline double ThumbnailDistance(const std::vector<int> &a, const std::vector<int
 }
 
 // The name of the candidate nearest to `thumb`.
-inline std::string NearestPicture(const std::vector<int> &thumb, const std::map<std::string, std::vector<int>> &candidates) {
+inline std::string NearestPicture(const std::vector<int> &thumb,
+                                  const std::map<std::string, std::vector<int>> &candidates) {
   std::string best;
   double bestDistance = 1e9;
   for (const auto &[name, picture] : candidates)

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "director/director.h"
 #include "director/director_local.h"
 
 namespace {
@@ -38,14 +37,6 @@ TEST(DirectorClock, StepsThirtyThreeUnitsASecondFromTheSecondFrameOnAndAcrossThe
   SceneClock = 0.0f;
   LastTick = 0;
   for (const auto &tick : ticks) EXPECT_FLOAT_EQ(DirectorAdvanceClock(tick.now), tick.step) << tick.now;
-}
-
-TEST(DirectorFrameBeforeStart, ReturnsWithoutDrawing) {
-  // No context exists here: any drawing or swapping would crash.
-  DirectorStarted = 0;
-  LastTick = 0;
-  DirectorFrame();
-  EXPECT_EQ(LastTick, 0u);
 }
 
 }  // namespace
