@@ -19,9 +19,10 @@ start_disk() {
   sleep 1  # mapped is not yet reading
   xdotool windowfocus --sync "$dialog" key Return
   for i in $(seq 600); do
-    if grep -q "HARDWARE EXTENSIONS" "$dir/program.log" 2>/dev/null; then
-      # The newest window of that title: setting the pixel format re-creates the native window.
-      TUNEMILL_WINDOW=$(xwininfo -root -children | awk '/"Tunemill": / {id = $1} END {print id}')
+    # Setting the pixel format re-creates the native window; the first one may linger for a moment.
+    if grep -q "HARDWARE EXTENSIONS" "$dir/program.log" 2>/dev/null &&
+      [ "$(xwininfo -root -children | grep -c '"Tunemill": ')" = 1 ]; then
+      TUNEMILL_WINDOW=$(xwininfo -root -children | awk '/"Tunemill": / {print $1}')
       xdotool windowfocus --sync "$TUNEMILL_WINDOW"
       return 0
     fi

@@ -37,13 +37,13 @@ TEST(Show, MinimiseAsksTheWindowManagerAndEscapeFadesTheMusicOutAndQuitsTenSecon
   Program program;
   std::string why;
   ASSERT_TRUE(program.StartAndAccept(&why, true)) << why;
-  const std::string window = FindWindow("Tunemill", 10);
   // Xvfb has no window manager to act on the request, so the window stays, without frames until it is
   // activated again. The button does nothing during the opening.
   EXPECT_TRUE(WaitFor([] {
     Press(475 * 640 / 512, 8 * 480 / 512);
     return ReadWholeFile("xev.txt").find("WM_CHANGE_STATE") != std::string::npos;
   }, 60, 0.5));
+  const std::string window = FindWindow("Tunemill", 10);  // by now the one behind the pixel format
   RunCommand("xdotool windowfocus --sync $(xwininfo -root | awk '/Window id/{print $4}') sleep 0.3 windowfocus --sync " +
              window + " sleep 1 keydown Escape sleep 0.15 keyup Escape");
   const auto escape = std::chrono::steady_clock::now();
