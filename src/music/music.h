@@ -62,8 +62,8 @@ uint32_t MusicGetPosition();  // order in the low 16 bits, row in the high 16 bi
 float MusicGetProgress();     // order / gMusicOrders, 0 to 1
 float MusicGetOrderStep();    // 1 / (gMusicOrders - 1): the fraction of one order in MusicSeek's terms
 
-// Jumps to the order `fraction` (0 to 1) of the way through the song, row 0, unless playback is in that
-// order already. 1.0 asks for the order one past the last, which ends the song (and the frame loop moves
+// Jumps to the order `fraction` (0 to 1) of the way through the song, row 0, unless the engine is in that
+// order already (the order it renders next, which a jump sets at once). 1.0 asks for the order one past the last, which ends the song (and the frame loop moves
 // on to the next track).
 void MusicSeek(float fraction);
 // Output volume, 0 to 1 (clamped); works whether or not music plays.

@@ -60,6 +60,7 @@ static_assert(kHistoryFrames % kSoundChunkFrames == 0, "chunks never wrap around
 
 struct ChunkEntry {
   uint64_t Start;  // frame number of the chunk's first frame
+  uint32_t Music;  // handle of the music rendered, 0 for none
   uint32_t Position;
   uint16_t PeakLeft, PeakRight;  // 0 to 32768
 };
@@ -86,7 +87,7 @@ void LockForMixing() {
   if (waited > sLongestWaitNs.load(std::memory_order_relaxed)) sLongestWaitNs.store(waited, std::memory_order_relaxed);
 }
 
-void RecordChunk(const int16_t *samples, uint32_t position) {
+void RecordChunk(const int16_t *samples, uint32_t music, uint32_t position) {
   int peakLeft = 0, peakRight = 0;
   for (uint32_t i = 0; i < kSoundChunkFrames; i++) {
     peakLeft = std::max(peakLeft, std::abs((int)samples[2 * i]));
@@ -98,6 +99,7 @@ void RecordChunk(const int16_t *samples, uint32_t position) {
   memcpy(sSamples + 2 * (start % kHistoryFrames), samples, sizeof sChunk);
   ChunkEntry &entry = sChunks[sChunkCount % kHistoryChunks];
   entry.Start = start;
+  entry.Music = music;
   entry.Position = position;
   entry.PeakLeft = (uint16_t)peakLeft;
   entry.PeakRight = (uint16_t)peakRight;
@@ -114,7 +116,7 @@ void RenderChunk() {
 
   LockForMixing();
   MusicSlot &music = sMusic;
-  uint32_t position = music.Position;
+  uint32_t handle = music.Handle, position = music.Position;
   bool ends = false;
   if (music.Module && music.EndRequested) {
     music.EndRequested = 0;
@@ -136,7 +138,7 @@ void RenderChunk() {
   sLock.unlock();
 
   memset(sChunk + 2 * rendered, 0, (kSoundChunkFrames - rendered) * 4);
-  RecordChunk(sChunk, position);
+  RecordChunk(sChunk, handle, position);
   // Outside the locks: the callback may be anyone's code.
   if (endProc) endProc(endSync, endMusic, 0, endUser);
 }
@@ -369,7 +371,17 @@ uint32_t SoundGetPosition(uint32_t music) {
   if (!IsLoaded(music)) return 0xFFFFFFFF;
   std::lock_guard<std::mutex> guard(sHistoryLock);
   const ChunkEntry *entry = EntryAt(PlayingFrame());
-  return entry ? entry->Position : 0;
+  // Until its first chunk is heard, a music just loaded stands at its start, whatever is heard of the one
+  // before it.
+  return entry && entry->Music == music ? entry->Position : 0;
+}
+
+uint32_t SoundGetNextPosition(uint32_t music) {
+  if (!IsLoaded(music)) return 0xFFFFFFFF;
+  std::lock_guard<std::mutex> guard(sLock);
+  if (sMusic.EndRequested) return (uint32_t)sMusic.Orders & 0xFFFF;
+  return ((uint32_t)openmpt_module_get_current_order(sMusic.Module) & 0xFFFF) |
+         (uint32_t)openmpt_module_get_current_row(sMusic.Module) << 16;
 }
 
 void SoundSetVolume(uint32_t volume) { sVolume.store(std::min(volume, 100u), std::memory_order_relaxed); }

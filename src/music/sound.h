@@ -75,7 +75,8 @@ int SoundStopChannel(uint32_t music);
 // song's natural end. Returns 0 for an unknown handle.
 int SoundSetPosition(uint32_t music, uint32_t position);
 
-// The queries answer for the output heard now, whatever music it came from; `music` must be the loaded one.
+// The queries answer for the output heard now; `music` must be the loaded one. Levels and data are those of
+// the sound heard, whatever music it came from.
 // Peaks of the left (low 16 bits) and right (high 16 bits) output channels over the last kSoundLevelMs,
 // each 0 to 128 (a full-scale sample reads 128), before the output volume; 0 for an unknown handle.
 uint32_t SoundGetLevel(uint32_t music);
@@ -83,8 +84,13 @@ uint32_t SoundGetLevel(uint32_t music);
 // newest frame last: `length` bytes rounded down to whole frames, at most kSoundMaxDataBytes. Returns the
 // bytes written, or -1 for an unknown handle.
 int32_t SoundGetData(uint32_t music, void *buffer, uint32_t length);
-// Order (low 16 bits) and row (high 16 bits) of the output heard now; 0xFFFFFFFF for an unknown handle.
+// Order (low 16 bits) and row (high 16 bits) of the output heard now; 0 (the start) while what is heard
+// still comes from the music loaded before; 0xFFFFFFFF for an unknown handle.
 uint32_t SoundGetPosition(uint32_t music);
+// Order and row, packed the same way, where the engine goes on rendering: ahead of what is heard by the
+// device's buffering, and right after a jump already the jump's target (an order at or past the count
+// when the jump ends the song). 0xFFFFFFFF for an unknown handle.
+uint32_t SoundGetNextPosition(uint32_t music);
 
 // Output volume 0 to 100, a gain on everything the engine puts out; 100 passes libopenmpt's samples bit for
 // bit. Larger values count as 100. Kept whether or not the engine is initialised; SoundInit sets 100.

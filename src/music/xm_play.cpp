@@ -114,7 +114,10 @@ void MusicSeek(float fraction) {
   if (!(fraction >= 0.0f)) fraction = 0.0f;
   if (fraction > 1.0f) fraction = 1.0f;
   uint32_t target = (uint32_t)(int32_t)((float)gMusicOrders * fraction);
-  if (target == (SoundGetPosition(gMusicHandle) & 0xFFFF)) return;
+  // Against the order the engine renders next, not the one heard now: that lags a jump by the output's
+  // buffering, and a repeated seek (a held step button seeks every frame) would restart the order at row 0
+  // again and again until the sound caught up.
+  if (target == (SoundGetNextPosition(gMusicHandle) & 0xFFFF)) return;
   SoundSetPosition(gMusicHandle, target & 0xFFFF);
 }
 
