@@ -13,7 +13,7 @@ pkg_check_modules(GL REQUIRED IMPORTED_TARGET gl)
 pkg_check_modules(GLU REQUIRED IMPORTED_TARGET glu)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
-# Tests only: a connection held open so that Xvfb does not reset between the programs a test starts.
+# The cursor query on X11, and the tests (a connection held open so that Xvfb does not reset between runs).
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 
 # giflib ships no pkg-config file.

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <dlfcn.h>
 #include <link.h>
 
@@ -12,6 +13,10 @@
 #include <vector>
 
 #include "platform/platform_local.h"
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xlib.h>
+#endif
 
 struct PlatformWindow {
   SDL_Window *Window;
@@ -363,6 +368,24 @@ void PlatformPostQuit(int32_t code) {
 void PlatformCaptureMouse(int32_t capture) { SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE); }
 
 void PlatformShowCursor(int32_t show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+
+void PlatformGetCursorPos(int32_t *x, int32_t *y) {
+  int sx = 0, sy = 0;
+  SDL_GetGlobalMouseState(&sx, &sy);
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (sMainWindow && SDL_GetWindowWMInfo(sMainWindow->Window, &info) && info.subsystem == SDL_SYSWM_X11) {
+    Window root, child;
+    int windowX, windowY;
+    unsigned int mask;
+    XQueryPointer(info.info.x11.display, DefaultRootWindow(info.info.x11.display), &root, &child, &sx, &sy,
+                  &windowX, &windowY, &mask);
+  }
+#endif
+  *x = sx;
+  *y = sy;
+}
 
 void PlatformGetDesktopRect(int32_t *left, int32_t *top, int32_t *right, int32_t *bottom) {
   SDL_Rect bounds = {0, 0, 0, 0};

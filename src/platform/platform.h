@@ -110,6 +110,10 @@ int32_t PlatformVirtualKey(int32_t sdlKeycode);
 void PlatformCaptureMouse(int32_t capture);
 // 1 shows the mouse cursor, 0 hides it.
 void PlatformShowCursor(int32_t show);
+// The cursor's position in screen pixels now, asked of the display server itself: SDL's own answer under X11
+// is cached from input it may never see (synthetic pointer motion), and a position worked out from a queued
+// message and the window's place goes wrong while the window moves under it.
+void PlatformGetCursorPos(int32_t *x, int32_t *y);
 // The primary screen's rectangle in screen pixels (left, top, right, bottom), in the current display mode.
 void PlatformGetDesktopRect(int32_t *left, int32_t *top, int32_t *right, int32_t *bottom);
 // The primary screen's size in pixels as the system reports it now.

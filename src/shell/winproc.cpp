@@ -23,19 +23,9 @@ void ClampWindowPosition(int32_t *x, int32_t *y, int32_t width, int32_t height, 
   if (*y < 0) *y = 0;
 }
 
-// The cursor's screen position, from the window's position and the message's client position. The
-// system's cursor query cannot be used: under X11 it answers from a cache that synthetic pointer motion
-// (XTEST) never refreshes, so a drag would not move.
-static void CursorScreenPos(const PLATFORM_MESSAGE *message, int32_t *x, int32_t *y) {
-  int32_t left, top, width, height;
-  PlatformGetWindowRect(MainWindow, &left, &top, &width, &height);
-  *x = left + message->X;
-  *y = top + message->Y;
-}
-
-static void DragWindow(const PLATFORM_MESSAGE *message) {
+static void DragWindow() {
   int32_t cursorX, cursorY;
-  CursorScreenPos(message, &cursorX, &cursorY);
+  PlatformGetCursorPos(&cursorX, &cursorY);
   int32_t x = DragWindowX + (cursorX - DragCursorX);
   int32_t y = DragWindowY + (cursorY - DragCursorY);
   // A changed display mode is covered by the window already.
@@ -55,7 +45,12 @@ static void ButtonStep(const PLATFORM_MESSAGE *message) {
     DragWindowY = WindowY;
     Dragging = 1;
     PlatformCaptureMouse(1);
-    CursorScreenPos(message, &DragCursorX, &DragCursorY);
+    // Where the press happened, not where the cursor is by the time a slow frame lets us read it: the window
+    // stands still until the drag begins, so its place plus the message's position is exact.
+    int32_t left, top, width, height;
+    PlatformGetWindowRect(MainWindow, &left, &top, &width, &height);
+    DragCursorX = left + message->X;
+    DragCursorY = top + message->Y;
   }
 }
 
@@ -63,7 +58,7 @@ static void MouseMove(const PLATFORM_MESSAGE *message) {
   // The position travels as two unsigned 16-bit halves of one word.
   MouseX = (int32_t)(uint16_t)message->X;
   MouseY = (int32_t)(uint16_t)message->Y;
-  if (Dragging) DragWindow(message);
+  if (Dragging) DragWindow();
   ButtonStep(message);
 }
 
