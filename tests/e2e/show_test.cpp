@@ -78,7 +78,7 @@ TEST(Show, TheGalleryScriptWalksTheNineCombinationsAndLeavesByTheCloseButton) {
   ASSERT_EQ(RunCommand(std::string(TUNEMILL_SOURCE_DIR) + "/scripts/screenshots shots").exitCode, 0);
   std::vector<std::vector<int>> panels;
   for (const char *scene : {"metaballs", "tentacles", "knot"})
-    for (const char *overlay : {"history", "particles", "spectrum"}) {
+    for (const char *overlay : {"history", "particles", "bars"}) {
       panels.push_back(Thumbnail("shots/panel-" + std::string(scene) + "-" + overlay + ".png"));
       EXPECT_GT(ThumbnailDistance(panels.back(), std::vector<int>(panels.back().size(), 0)), 8) << scene << overlay;
     }

@@ -185,7 +185,7 @@ TEST_F(Scenes, ParticlesAreBornAtTheSourceALevelJumpSendsThemLowerTurnedAndWhite
     EXPECT_TRUE(bar == 4 ? height >= 95 : height == 0) << "bar " << bar << ": " << height;
   }
   EXPECT_EQ(CountDrawn(frame, Rect(320, 400, 473, 500)).second, 0);
-  SaveFramePng(frame, TUNEMILL_BINARY_DIR "/scenes-spectrum.png");
+  SaveFramePng(frame, TUNEMILL_BINARY_DIR "/scenes-bars.png");
 }
 
 TEST_F(Scenes, TheKnotAndTheBundlesCamerasFollowTheLevelTheFlyInComesDownTheDiagonalAndTheLightTakesItsKind) {
