@@ -71,8 +71,6 @@ float KnobPosition(float x);
 // =========================================================================================================
 // [SECTION] Screen-space drawing and the sequences (sequences.cpp)
 
-// The unit square over the screen, (0, 0) top-left, from the default state, unlit, colour white.
-void OverlaySetup();
 // A full-screen picture: the material applied, no depth, no culling, blending on, colour (1, 1, 1, alpha).
 // ApplyCover sets the state only.
 void ApplyCover(GL_MATERIAL *material, float alpha);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "director/director_local.h"
+#include "graphics/gldriver.h"
 #include "material/material.h"
 #include "music/music.h"
 

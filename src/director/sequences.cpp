@@ -19,21 +19,6 @@ static const float kPi = 3.14159265358979f;
 // =========================================================================================================
 // [SECTION] Screen-space drawing
 
-void OverlaySetup() {
-  c_GLDRIVER::SetDefaultState();
-  glDisable(GL_NORMALIZE);
-  glDisable(GL_LIGHTING);
-  glNormal3f(0.0f, 0.0f, 1.0f);
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, 1.0, 0.0, 1.0, -1.0, 1.0);
-  glScalef(1.0f, -1.0f, 1.0f);
-  glTranslatef(0.0f, -1.0f, 0.0f);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-}
-
 void ApplyCover(GL_MATERIAL *material, float alpha) {
   material->Apply(0.0f);
   glDepthMask(GL_FALSE);

@@ -90,18 +90,7 @@ void ParticlesDraw(float dt) {
   const float d = level - gPreviousLevel;
   gPreviousLevel = level;
 
-  c_GLDRIVER::SetDefaultState();
-  glDisable(GL_NORMALIZE);
-  glDisable(GL_LIGHTING);
-  glNormal3f(0, 0, 1);
-  glColor3f(1, 1, 1);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, 1, 0, 1, -1, 1);
-  glScalef(1, -1, 1);
-  glTranslatef(0, -1, 0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  OverlaySetup();
 
   gParticlesMaterial->Apply(0);
   glDepthMask(GL_FALSE);

@@ -151,18 +151,7 @@ void SpectrumDraw() {
   MusicGetData(samples, 256);
   SpectrumUpdateBands(sBandLevels, SpectrumPeakFrequency(samples));
 
-  c_GLDRIVER::SetDefaultState();
-  glDisable(GL_NORMALIZE);
-  glDisable(GL_LIGHTING);
-  glNormal3f(0, 0, 1);
-  glColor3f(1, 1, 1);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, 1, 0, 1, -1, 1);
-  glScalef(1, -1, 1);
-  glTranslatef(0, -1, 0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  OverlaySetup();
 
   sBarMaterial->Apply(0);
   glDepthMask(GL_FALSE);

@@ -178,6 +178,25 @@ static void ApplyDefaultMaterial() {
   glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
 }
 
+void LoadScreenUnitProjection() {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 1, 0, 1, -1, 1);
+  glScalef(1, -1, 1);
+  glTranslatef(0, -1, 0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void OverlaySetup() {
+  c_GLDRIVER::SetDefaultState();
+  glDisable(GL_NORMALIZE);
+  glDisable(GL_LIGHTING);
+  glNormal3f(0.0f, 0.0f, 1.0f);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  LoadScreenUnitProjection();
+}
+
 void c_GLDRIVER::SetDefaultState() {
   glMatrixMode(GL_TEXTURE);
   glLoadIdentity();

@@ -39,6 +39,13 @@ struct TEXTURE_ENTRY {
   TEXTURE_ENTRY *Next;
 };
 
+// The whole screen as the unit square, x to the right and y downwards from the top-left corner, as the
+// panel and its overlays measure; the modelview reset to identity and left current.
+void LoadScreenUnitProjection();
+// The same unit square from the default state, unlit, colour white: where every full-screen picture and
+// every overlay of the panel starts.
+void OverlaySetup();
+
 class c_GLDRIVER {
  public:
   TRACKED_ALLOCATION

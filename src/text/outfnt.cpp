@@ -85,13 +85,7 @@ void GL_TTFONTS::PrintOutline(const char *text, float x, float y, int32_t begin,
                               float angle, float yOffset) {
   if (text == nullptr || text[0] == 0) return;
   if (begin == 1) BeginOutlineText();
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, 1, 0, 1, -1, 1);
-  glScalef(1, -1, 1);
-  glTranslatef(0, -1, 0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  LoadScreenUnitProjection();
   const double w = 1.0 / columns, h = 1.0 / rows;
   double cursor = x;
   for (const unsigned char *c = (const unsigned char *)text; *c != 0; c++) {
