@@ -51,13 +51,6 @@ static GL_MATERIAL *CreatePicture(const char *file, float alpha, int32_t alphaMo
   return material;
 }
 
-static void FreePicture(GL_MATERIAL *&material) {
-  if (!material) return;
-  material->Release();
-  delete material;
-  material = nullptr;
-}
-
 static void CreateFonts() {
   gTunemillFonts = new (681, "demo") GL_TEXFONT("data/font.gif", 60, 25);
   if (!gTunemillFonts) FatalError(681, "demo", "gTunemillFonts == NULL !");
@@ -110,18 +103,18 @@ void DirectorShutdown() {
 
   delete gTunemillFonts;
   gTunemillFonts = nullptr;
-  FreePicture(gTunemillPanel1);
-  FreePicture(gTunemillPanel2);
-  FreePicture(gTunemillScrollbar);
-  FreePicture(gTunemillPanelMarker);
+  FreeMaterial(gTunemillPanel1);
+  FreeMaterial(gTunemillPanel2);
+  FreeMaterial(gTunemillScrollbar);
+  FreeMaterial(gTunemillPanelMarker);
   delete gTTFFonts;
   gTTFFonts = nullptr;
   delete MyMetaballs;
   MyMetaballs = nullptr;
-  FreePicture(gTunemillBeginCover);
-  FreePicture(gTunemillBeginCover0);
-  FreePicture(gTunemillEndCover);
-  FreePicture(gTunemillTheEnd);
+  FreeMaterial(gTunemillBeginCover);
+  FreeMaterial(gTunemillBeginCover0);
+  FreeMaterial(gTunemillEndCover);
+  FreeMaterial(gTunemillTheEnd);
 
   TrackedFree(ModInfos, __LINE__, "demo");
   ModInfos = nullptr;

@@ -116,9 +116,4 @@ void ParticlesDraw(float dt) {
   glEnd();
 }
 
-void ParticlesFree() {
-  if (!gParticlesMaterial) return;
-  gParticlesMaterial->Release();
-  delete gParticlesMaterial;
-  gParticlesMaterial = nullptr;
-}
+void ParticlesFree() { FreeMaterial(gParticlesMaterial); }

@@ -178,9 +178,4 @@ void SpectrumDraw() {
   glEnd();
 }
 
-void SpectrumFree() {
-  if (!sBarMaterial) return;
-  sBarMaterial->Release();
-  delete sBarMaterial;
-  sBarMaterial = nullptr;
-}
+void SpectrumFree() { FreeMaterial(sBarMaterial); }

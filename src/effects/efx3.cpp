@@ -42,13 +42,6 @@ void Roll(TACKLE *tackle, float angle) {
   up.z = z;
 }
 
-void ReleaseMaterial(GL_MATERIAL *&material) {
-  if (!material) return;
-  material->Release();
-  delete material;
-  material = nullptr;
-}
-
 }  // namespace
 
 void MateffInit() {
@@ -86,6 +79,6 @@ void MateffFree() {
   if (MateffTackle2) TackleDestroy(MateffTackle2);
   MateffTackle1 = nullptr;
   MateffTackle2 = nullptr;
-  ReleaseMaterial(MateffMaterial1);
-  ReleaseMaterial(MateffMaterial2);
+  FreeMaterial(MateffMaterial1);
+  FreeMaterial(MateffMaterial2);
 }

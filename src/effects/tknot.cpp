@@ -119,9 +119,5 @@ void TorusKnotFree() {
     delete mxTorusKnot;
     mxTorusKnot = nullptr;
   }
-  if (TorusKnotMaterial) {
-    TorusKnotMaterial->Release();
-    delete TorusKnotMaterial;
-    TorusKnotMaterial = nullptr;
-  }
+  FreeMaterial(TorusKnotMaterial);
 }

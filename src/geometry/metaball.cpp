@@ -323,10 +323,7 @@ METABALLS::METABALLS(uint32_t ballCount, const GL_MATERIAL &settings) : METABALL
 
 METABALLS::~METABALLS() {
   TrackedFree(Balls, __LINE__, "metaball");
-  if (Material) {
-    Material->Release();
-    delete Material;
-  }
+  FreeMaterial(Material);
 }
 
 void METABALLS::ComputeField() {

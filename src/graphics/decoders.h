@@ -33,6 +33,11 @@ unsigned char *ReadImageFile(const char *path, size_t *size, int line, const cha
 typedef int (*IMAGE_DECODER)(const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels);
 int LoadImageMember(const char *fileName, IMAGE *image, IMAGE_DECODER decode);
 
+// The format the texture loader reads a member as, by its name: only the first four characters from the
+// name's first "." count, so ".pngx" is a PNG and ".jpeg" none of the four.
+enum PICTURE_KIND { PICTURE_NONE, PICTURE_PNG, PICTURE_GIF, PICTURE_JPEG, PICTURE_BMP };
+PICTURE_KIND PictureKindOfName(const char *fileName);
+
 // Texture sizes OpenGL 1.1 takes: a power of two from 2 to 1024, and not above maxSize.
 int TextureSizeAccepted(int32_t size, int32_t maxSize);
 // Nearest-neighbour resample of `image` (pixelSize bytes per pixel) to the next power of two in each

@@ -1,7 +1,9 @@
 // Whole-file reading for the picture loaders: each decodes from memory, so a file is read in one go.
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "archive/archive.h"
 #include "graphics/decoders.h"
@@ -47,4 +49,14 @@ int LoadImageMember(const char *fileName, IMAGE *image, IMAGE_DECODER decode) {
   }
   ReleaseFile(path);
   return ok;
+}
+
+PICTURE_KIND PictureKindOfName(const char *fileName) {
+  const char *extension = strchr(fileName, '.');
+  if (!extension) return PICTURE_NONE;
+  if (strncasecmp(extension, ".png", 4) == 0) return PICTURE_PNG;
+  if (strncasecmp(extension, ".gif", 4) == 0) return PICTURE_GIF;
+  if (strncasecmp(extension, ".jpg", 4) == 0) return PICTURE_JPEG;
+  if (strncasecmp(extension, ".bmp", 4) == 0) return PICTURE_BMP;
+  return PICTURE_NONE;
 }

@@ -193,8 +193,7 @@ uint32_t c_GLDRIVER::LoadTexture(const char *fileName, int32_t alphaMode, int32_
   glGenTextures(1, &bind);
   if (bind == 0) return 0;
   // A load that fails gives its texture name back.
-  const char *extension = strchr(fileName, '.');
-  if (!extension) {
+  if (!strchr(fileName, '.')) {
     glDeleteTextures(1, &bind);
     return 0;
   }
@@ -202,15 +201,22 @@ uint32_t c_GLDRIVER::LoadTexture(const char *fileName, int32_t alphaMode, int32_
   SetPixelStorage();
 
   int ok = 0;
-  // Only the first four characters count, so ".pngx" is a PNG and ".jpeg" none of the four.
-  if (strncasecmp(extension, ".png", 4) == 0)
-    ok = LoadPngTexture(*this, bind, fileName, alphaMode, mipmap, wrap, alpha);
-  else if (strncasecmp(extension, ".gif", 4) == 0)
-    ok = LoadGifTexture(*this, bind, fileName, alphaMode, mipmap, wrap, alpha);
-  else if (strncasecmp(extension, ".jpg", 4) == 0)
-    ok = LoadTrueColorTexture(*this, bind, fileName, LoadJPEG, alphaMode, mipmap, wrap, alpha);
-  else if (strncasecmp(extension, ".bmp", 4) == 0)
-    ok = LoadTrueColorTexture(*this, bind, fileName, LoadBMP, alphaMode, mipmap, wrap, alpha);
+  switch (PictureKindOfName(fileName)) {
+    case PICTURE_PNG:
+      ok = LoadPngTexture(*this, bind, fileName, alphaMode, mipmap, wrap, alpha);
+      break;
+    case PICTURE_GIF:
+      ok = LoadGifTexture(*this, bind, fileName, alphaMode, mipmap, wrap, alpha);
+      break;
+    case PICTURE_JPEG:
+      ok = LoadTrueColorTexture(*this, bind, fileName, LoadJPEG, alphaMode, mipmap, wrap, alpha);
+      break;
+    case PICTURE_BMP:
+      ok = LoadTrueColorTexture(*this, bind, fileName, LoadBMP, alphaMode, mipmap, wrap, alpha);
+      break;
+    case PICTURE_NONE:
+      break;
+  }
   if (!ok) {
     glDeleteTextures(1, &bind);
     return 0;

@@ -172,3 +172,10 @@ void GL_MATERIAL::Release() {
   if (BaseBind != 0) GlDriver->ReleaseTexture(BaseBind);
   if (EnviBind != 0) GlDriver->ReleaseTexture(EnviBind);
 }
+
+void FreeMaterial(GL_MATERIAL *&material) {
+  if (!material) return;
+  material->Release();
+  delete material;
+  material = nullptr;
+}

@@ -66,3 +66,6 @@ class GL_MATERIAL {
   // Blending, depth, alpha test, current colour, winding, culling and polygon mode.
   void ApplyCommonState(int alphaTest);
 };
+
+// Gives back the material's textures and deletes it; the pointer ends null. Null is ignored.
+void FreeMaterial(GL_MATERIAL *&material);

@@ -371,7 +371,6 @@ void PlatformShowCursor(int32_t show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_D
 
 void PlatformGetCursorPos(int32_t *x, int32_t *y) {
   int sx = 0, sy = 0;
-  SDL_GetGlobalMouseState(&sx, &sy);
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
@@ -381,8 +380,12 @@ void PlatformGetCursorPos(int32_t *x, int32_t *y) {
     unsigned int mask;
     XQueryPointer(info.info.x11.display, DefaultRootWindow(info.info.x11.display), &root, &child, &sx, &sy,
                   &windowX, &windowY, &mask);
+    *x = sx;
+    *y = sy;
+    return;
   }
 #endif
+  SDL_GetGlobalMouseState(&sx, &sy);
   *x = sx;
   *y = sy;
 }

@@ -31,11 +31,7 @@ GL_TEXFONT::GL_TEXFONT(const char *textureFile, int32_t charsPerLine, int32_t li
   }
 }
 
-GL_TEXFONT::~GL_TEXFONT() {
-  if (Material == nullptr) return;
-  Material->Release();
-  delete Material;
-}
+GL_TEXFONT::~GL_TEXFONT() { FreeMaterial(Material); }
 
 void GL_TEXFONT::BeginText() {
   c_GLDRIVER::SetDefaultState();

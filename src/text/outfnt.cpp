@@ -45,10 +45,7 @@ GL_TTFONTS::GL_TTFONTS(const char *textureFile, const char *faceName, int32_t, i
 }
 
 GL_TTFONTS::~GL_TTFONTS() {
-  if (Material != nullptr) {
-    Material->Release();
-    delete Material;
-  }
+  FreeMaterial(Material);
   glDeleteLists(ListBase, 256);
 }
 

@@ -1,6 +1,5 @@
 // tmpack disk and tmpack check: a musician's modules become a disk the program plays, and a disk is checked
 // with the program's own code for everything the program reads from it.
-#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,17 +29,22 @@ const char *const kPictures[] = {
     "data/tack2b.jpg",  "data/tack1e.jpg",  "data/tack2e.jpg", "data/tk2.jpg",    "data/tk1.jpg",
 };
 
-// The decoder the texture loader picks for a name: the first four characters from its first "." on.
+// The decoder behind the texture loader for a name.
 IMAGE_DECODER DecoderOfName(const char *name) {
-  const char *extension = strchr(name, '.');
-  if (!extension) return nullptr;
-  if (strncasecmp(extension, ".png", 4) == 0) return DecodePNG;
-  if (strncasecmp(extension, ".gif", 4) == 0)
-    return [](const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels) {
-      return DecodeGIF(data, size, image, nullptr, maxPixels);
-    };
-  if (strncasecmp(extension, ".jpg", 4) == 0) return DecodeJPEG;
-  if (strncasecmp(extension, ".bmp", 4) == 0) return DecodeBMP;
+  switch (PictureKindOfName(name)) {
+    case PICTURE_PNG:
+      return DecodePNG;
+    case PICTURE_GIF:
+      return [](const unsigned char *data, size_t size, IMAGE *image, int64_t maxPixels) {
+        return DecodeGIF(data, size, image, nullptr, maxPixels);
+      };
+    case PICTURE_JPEG:
+      return DecodeJPEG;
+    case PICTURE_BMP:
+      return DecodeBMP;
+    case PICTURE_NONE:
+      break;
+  }
   return nullptr;
 }
 
